@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ControlId.h"
+
+#include <cstddef>
+#include <string>
+
+// The only way the endpoints reach the window. Texts are bytes in the
+// narrow encoding (UTF-8). An implementation carries calls made from a
+// receive thread to the window's thread and waits for them; cancelWaits()
+// makes a waiting call return at once with an empty result so that stopping
+// a side never waits on the window.
+//
+// Empty results: "" for texts, -1 (none) for indices, 0 for counts, false
+// for the echo box.
+class FieldOperations {
+public:
+    static constexpr int kNone = -1;
+
+    virtual ~FieldOperations() = default;
+
+    // Called by the owning side on the window's thread: cancelWaits() before
+    // ending its receive thread, resumeWaits() before starting a new one.
+    virtual void cancelWaits() = 0;
+    virtual void resumeWaits() = 0;
+
+    virtual std::string readWholeField(ControlId id) = 0;
+    virtual void setField(ControlId id, const std::string& text) = 0;
+    // Old text, a line break, then the text; the view returns to the top.
+    virtual void appendLog(ControlId log, const std::string& text) = 0;
+    virtual bool echoChecked() = 0;
+    // Index of the entry whose whole text equals the given one, or kNone.
+    virtual int peerFind(const std::string& text) = 0;
+    virtual int peerCount() = 0;
+    virtual void peerInsert(int index, const std::string& text) = 0;
+    virtual int peerSelection() = 0;
+    virtual std::string peerText(int index) = 0;
+    virtual void peerDelete(int index) = 0;
+    virtual void enableButton(ControlId id, bool on) = 0;
+    virtual void showError(const std::string& text) = 0;
+
+    // The field's text as read into a buffer of `size` bytes: at most
+    // size - 1 bytes, cut at the last whole character that fits.
+    std::string readField(ControlId id, std::size_t size);
+};

@@ -1,0 +1,88 @@
+#include "ServerEndpoint.h"
+
+#include "FieldOperations.h"
+#include "PeerEntry.h"
+#include "PortText.h"
+#include "TextLimit.h"
+
+ServerEndpoint::ServerEndpoint(FieldOperations& ops)
+    : m_ops(ops)
+{
+}
+
+ServerEndpoint::~ServerEndpoint()
+{
+    m_serverThread.stop();
+    m_serverSocket.close();
+}
+
+void ServerEndpoint::start()
+{
+    if (listening())
+        return;
+    const Ipv4Endpoint local{0, PortText::toPort(m_ops.readField(IDC_SERVER_PORT, 100))};
+    if (!m_serverSocket.open()) {
+        m_ops.showError("can not create socket");
+        return;
+    }
+    if (!m_serverSocket.bind(local)) {
+        failStart("can not bind address");
+        return;
+    }
+    const bool started = m_serverThread.start(
+        m_serverSocket, m_ops,
+        [this](const char* data, std::size_t length, const Ipv4Endpoint& from) { udplisten(data, length, from); });
+    if (!started) {
+        failStart("can not create udplisten thread");
+        return;
+    }
+    m_ops.enableButton(IDC_SERVER_START, false);
+    m_ops.enableButton(IDC_SERVER_STOP, true);
+}
+
+void ServerEndpoint::failStart(const char* message)
+{
+    // Keeping the socket would hold its port until the program ends.
+    m_serverSocket.close();
+    m_ops.showError(message);
+}
+
+void ServerEndpoint::stop()
+{
+    m_serverThread.stop();
+    m_serverSocket.close();
+    m_ops.enableButton(IDC_SERVER_STOP, false);
+    m_ops.enableButton(IDC_SERVER_START, true);
+}
+
+void ServerEndpoint::udplisten(const char* data, std::size_t length, const Ipv4Endpoint& from)
+{
+    m_ops.appendLog(IDC_SERVER_LOG, TextLimit::datagramText(data, length));
+    if (m_ops.echoChecked())
+        m_serverSocket.sendTo(data, length, from);
+    // Whole-entry match: 10.0.0.5:4000 and 10.0.0.5:40001 are two senders.
+    const std::string entry = PeerEntry::format(from);
+    if (m_ops.peerFind(entry) == FieldOperations::kNone)
+        m_ops.peerInsert(m_ops.peerCount(), entry);
+}
+
+void ServerEndpoint::sendReply()
+{
+    const int selected = m_ops.peerSelection();
+    if (selected == FieldOperations::kNone)
+        return;
+    const Ipv4Endpoint to = PeerEntry::parse(m_ops.peerText(selected));
+    const std::string reply = m_ops.readField(IDC_REPLY_MESSAGE, 100);
+    m_serverSocket.sendTo(reply.data(), reply.size(), to);
+}
+
+void ServerEndpoint::deleteSelectedPeer()
+{
+    m_ops.peerDelete(m_ops.peerSelection());
+}
+
+void ServerEndpoint::deleteAllPeers()
+{
+    while (m_ops.peerCount() > 0)
+        m_ops.peerDelete(0);
+}

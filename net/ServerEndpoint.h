@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Ipv4Endpoint.h"
+#include "ReceiveThread.h"
+#include "UdpSocket.h"
+
+#include <cstddef>
+
+class FieldOperations;
+
+// The server side: a socket bound to the typed port on every local address,
+// its receive thread `udplisten` (log, echo, sender registration), replies to
+// a listed sender and upkeep of the sender list. Every method but udplisten
+// runs on the window's thread.
+class ServerEndpoint {
+public:
+    explicit ServerEndpoint(FieldOperations& ops);
+    ~ServerEndpoint();
+    ServerEndpoint(const ServerEndpoint&) = delete;
+    ServerEndpoint& operator=(const ServerEndpoint&) = delete;
+
+    void start();
+    void stop();
+    void sendReply();
+    void deleteSelectedPeer();
+    void deleteAllPeers();
+
+    bool listening() const { return m_serverThread.running(); }
+    // The bound address while a socket is held (tests read the chosen port).
+    Ipv4Endpoint localEndpoint() const { return m_serverSocket.localEndpoint(); }
+
+private:
+    void failStart(const char* message);
+    // One pass's work on a datagram, on the receive thread.
+    void udplisten(const char* data, std::size_t length, const Ipv4Endpoint& from);
+
+    FieldOperations& m_ops;
+    UdpSocket m_serverSocket;
+    ReceiveThread m_serverThread;
+};

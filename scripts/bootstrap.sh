@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the program need,
+# skipping the ones already present. Safe to run again.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev
+    qt6-base-dev libgl-dev
+    googletest libgtest-dev libbenchmark-dev
+    fonts-wqy-microhei
+    xvfb xauth xdotool imagemagick
+    dpkg-dev file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "bootstrap: installing ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,222 @@
+#include "FakeFieldOperations.h"
+
+#include "ControlId.h"
+
+FakeFieldOperations::FakeFieldOperations()
+    : m_ownerThread(std::this_thread::get_id())
+{
+    for (int id : {IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
+                   IDC_PEER_DELETE_ALL})
+        m_enabled[id] = true;
+    m_enabled[IDC_SERVER_STOP] = false;
+    m_enabled[IDC_CLIENT_STOP] = false;
+    m_fields[IDC_DEST_IP] = "127.0.0.1";
+    m_fields[IDC_DEST_PORT] = "3456";
+    m_fields[IDC_SERVER_IP] = "localhost";
+    m_fields[IDC_SERVER_PORT] = "3456";
+}
+
+bool FakeFieldOperations::passGate(std::unique_lock<std::mutex>& lock)
+{
+    if (std::this_thread::get_id() == m_ownerThread)
+        return true;
+    if (m_cancelled) {
+        ++m_dropped;
+        return false;
+    }
+    if (!m_hold)
+        return true;
+    ++m_heldCalls;
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return !m_hold || m_cancelled; });
+    --m_heldCalls;
+    if (m_cancelled) {
+        ++m_dropped;
+        return false;
+    }
+    return true;
+}
+
+void FakeFieldOperations::cancelWaits()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cancelled = true;
+    m_changed.notify_all();
+}
+
+void FakeFieldOperations::resumeWaits()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cancelled = false;
+}
+
+std::string FakeFieldOperations::readWholeField(ControlId id)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!passGate(lock))
+        return std::string();
+    return m_fields[id];
+}
+
+void FakeFieldOperations::setField(ControlId id, const std::string& text)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (passGate(lock))
+        m_fields[id] = text;
+}
+
+void FakeFieldOperations::appendLog(ControlId log, const std::string& text)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!passGate(lock))
+        return;
+    m_logs[log].push_back(text);
+    m_changed.notify_all();
+}
+
+bool FakeFieldOperations::echoChecked()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return passGate(lock) && m_echo;
+}
+
+int FakeFieldOperations::peerFind(const std::string& text)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!passGate(lock))
+        return kNone;
+    for (std::size_t i = 0; i < m_peers.size(); ++i) {
+        if (m_peers[i] == text)
+            return static_cast<int>(i);
+    }
+    return kNone;
+}
+
+int FakeFieldOperations::peerCount()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return passGate(lock) ? static_cast<int>(m_peers.size()) : 0;
+}
+
+void FakeFieldOperations::peerInsert(int index, const std::string& text)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!passGate(lock))
+        return;
+    if (index < 0 || index > static_cast<int>(m_peers.size()))
+        index = static_cast<int>(m_peers.size());
+    m_peers.insert(m_peers.begin() + index, text);
+    m_changed.notify_all();
+}
+
+int FakeFieldOperations::peerSelection()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return passGate(lock) ? m_selection : kNone;
+}
+
+std::string FakeFieldOperations::peerText(int index)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!passGate(lock) || index < 0 || index >= static_cast<int>(m_peers.size()))
+        return std::string();
+    return m_peers[static_cast<std::size_t>(index)];
+}
+
+void FakeFieldOperations::peerDelete(int index)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!passGate(lock) || index < 0 || index >= static_cast<int>(m_peers.size()))
+        return;
+    m_peers.erase(m_peers.begin() + index);
+    if (m_selection == index)
+        m_selection = kNone;
+    else if (m_selection > index)
+        --m_selection;
+}
+
+void FakeFieldOperations::enableButton(ControlId id, bool on)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (passGate(lock))
+        m_enabled[id] = on;
+}
+
+void FakeFieldOperations::showError(const std::string& text)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (passGate(lock))
+        m_errors.push_back(text);
+}
+
+void FakeFieldOperations::setEcho(bool on)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_echo = on;
+}
+
+void FakeFieldOperations::select(int index)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_selection = index;
+}
+
+void FakeFieldOperations::holdCalls(bool hold)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hold = hold;
+    m_changed.notify_all();
+}
+
+bool FakeFieldOperations::waitUntilCallHeld(std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return m_heldCalls > 0; });
+}
+
+std::vector<std::string> FakeFieldOperations::logLines(ControlId log) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_logs.find(log);
+    return it == m_logs.end() ? std::vector<std::string>() : it->second;
+}
+
+bool FakeFieldOperations::waitForLogLines(ControlId log, std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        auto it = m_logs.find(log);
+        return it != m_logs.end() && it->second.size() >= count;
+    });
+}
+
+std::vector<std::string> FakeFieldOperations::peers() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_peers;
+}
+
+bool FakeFieldOperations::waitForPeers(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_peers.size() >= count; });
+}
+
+std::vector<std::string> FakeFieldOperations::errors() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_errors;
+}
+
+bool FakeFieldOperations::enabled(ControlId id) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_enabled.find(id);
+    return it != m_enabled.end() && it->second;
+}
+
+int FakeFieldOperations::callsDroppedByCancel() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_dropped;
+}

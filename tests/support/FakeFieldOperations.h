@@ -1,0 +1,73 @@
+#pragma once
+
+#include "FieldOperations.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// An in-memory window for the endpoints: fields, two logs, the echo box and
+// the peer list, safe to call from any thread. Logs are kept as lists of
+// appended texts. Calls can be held (as if the window were busy) to test
+// stopping a side while its receive thread waits for the window.
+class FakeFieldOperations : public FieldOperations {
+public:
+    FakeFieldOperations();
+
+    // --- FieldOperations
+    void cancelWaits() override;
+    void resumeWaits() override;
+    std::string readWholeField(ControlId id) override;
+    void setField(ControlId id, const std::string& text) override;
+    void appendLog(ControlId log, const std::string& text) override;
+    bool echoChecked() override;
+    int peerFind(const std::string& text) override;
+    int peerCount() override;
+    void peerInsert(int index, const std::string& text) override;
+    int peerSelection() override;
+    std::string peerText(int index) override;
+    void peerDelete(int index) override;
+    void enableButton(ControlId id, bool on) override;
+    void showError(const std::string& text) override;
+
+    // --- test controls
+    void setEcho(bool on);
+    void select(int index);
+    // While held, calls from threads other than the test's block until
+    // released or cancelled (a cancelled call returns its empty result).
+    void holdCalls(bool hold);
+    // True once some call is blocked by holdCalls.
+    bool waitUntilCallHeld(std::chrono::milliseconds timeout);
+
+    std::vector<std::string> logLines(ControlId log) const;
+    // Waits until the log holds at least `count` appended texts.
+    bool waitForLogLines(ControlId log, std::size_t count, std::chrono::milliseconds timeout) const;
+    std::vector<std::string> peers() const;
+    bool waitForPeers(std::size_t count, std::chrono::milliseconds timeout) const;
+    std::vector<std::string> errors() const;
+    bool enabled(ControlId id) const;
+    int callsDroppedByCancel() const;
+
+private:
+    // Blocks a held call; false when it must give up (cancelled).
+    bool passGate(std::unique_lock<std::mutex>& lock);
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::map<int, std::string> m_fields;
+    std::map<int, std::vector<std::string>> m_logs;
+    std::map<int, bool> m_enabled;
+    std::vector<std::string> m_peers;
+    std::vector<std::string> m_errors;
+    int m_selection = kNone;
+    bool m_echo = false;
+    bool m_cancelled = false;
+    bool m_hold = false;
+    int m_heldCalls = 0;
+    int m_dropped = 0;
+    std::thread::id m_ownerThread;
+};

@@ -1,0 +1,82 @@
+#include "LoopbackPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+bool isLoopback(const std::string& address)
+{
+    in_addr a{};
+    return inet_pton(AF_INET, address.c_str(), &a) == 1 && (ntohl(a.s_addr) >> 24) == 127;
+}
+
+} // namespace
+
+LoopbackPeer::LoopbackPeer(const std::string& address, std::uint16_t port)
+    : m_address(address)
+{
+    if (!isLoopback(address))
+        return;
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+LoopbackPeer::~LoopbackPeer()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::uint16_t LoopbackPeer::port() const
+{
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return 0;
+    return ntohs(a.sin_port);
+}
+
+bool LoopbackPeer::sendTo(const std::string& bytes, std::uint16_t port, const std::string& address) const
+{
+    if (m_fd < 0 || !isLoopback(address))
+        return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    return ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a)
+        == static_cast<ssize_t>(bytes.size());
+}
+
+std::optional<LoopbackPeer::Datagram> LoopbackPeer::receive(std::chrono::milliseconds timeout) const
+{
+    if (m_fd < 0)
+        return std::nullopt;
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
+        return std::nullopt;
+    char buffer[65536];
+    sockaddr_in from{};
+    socklen_t len = sizeof from;
+    const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
+    if (n < 0)
+        return std::nullopt;
+    Datagram d;
+    d.bytes.assign(buffer, static_cast<std::size_t>(n));
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    d.fromAddress = text;
+    d.fromPort = ntohs(from.sin_port);
+    return d;
+}

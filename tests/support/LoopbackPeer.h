@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// A plain UDP socket of the test's own on a loopback address, standing in
+// for a device or program on the other end. Every wait is bounded.
+class LoopbackPeer {
+public:
+    struct Datagram {
+        std::string bytes;
+        std::string fromAddress;
+        std::uint16_t fromPort = 0;
+    };
+
+    // Binds to address:port (port 0: any free port). Check ok() afterwards.
+    explicit LoopbackPeer(const std::string& address = "127.0.0.1", std::uint16_t port = 0);
+    ~LoopbackPeer();
+    LoopbackPeer(const LoopbackPeer&) = delete;
+    LoopbackPeer& operator=(const LoopbackPeer&) = delete;
+
+    bool ok() const { return m_fd >= 0; }
+    std::uint16_t port() const;
+    const std::string& address() const { return m_address; }
+
+    // Only loopback destinations are accepted; anything else is refused.
+    bool sendTo(const std::string& bytes, std::uint16_t port, const std::string& address = "127.0.0.1") const;
+    std::optional<Datagram> receive(std::chrono::milliseconds timeout) const;
+    // True when nothing arrives within `quiet`.
+    bool nothingWithin(std::chrono::milliseconds quiet) const { return !receive(quiet).has_value(); }
+
+private:
+    int m_fd = -1;
+    std::string m_address;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ClientEndpoint.h"
+#include "MainWindowFields.h"
+#include "QtFieldOperations.h"
+#include "ServerEndpoint.h"
+
+#include <QDialog>
+
+class QCloseEvent;
+class QHideEvent;
+class QKeyEvent;
+class QShowEvent;
+
+// The main window: both UDP sides in one modal dialog. Owns the two
+// endpoints; its handlers run on the window's thread and are reached
+// through the command table.
+class CDatagramDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // Window-menu commands, as the window system numbers them.
+    enum SysCommand { SC_MINIMIZE = 0xF020, SC_CLOSE = 0xF060, IDM_ABOUTBOX = 0x0010 };
+
+    explicit CDatagramDlg(QWidget* parent = nullptr);
+    ~CDatagramDlg() override;
+
+    MainWindowFields& fields() { return m_fields; }
+    QWidget* control(int id) const { return m_fields.control(id); }
+    const ServerEndpoint& server() const { return m_server; }
+    const ClientEndpoint& client() const { return m_client; }
+
+    void OnSysCommand(int command);
+    void OnShowWindow();
+    void OnServerStart();
+    void OnServerStop();
+    void OnClientStart();
+    void OnClientSend();
+    void OnClientStop();
+    void OnClose();
+    void OnReplySend();
+    void OnPeerDelete();
+    void OnPeerDeleteAll();
+
+    // Ends the modal run; the receive threads end with it.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void endModalRun();
+
+    // Declared before the endpoints: the endpoints stop their threads
+    // through these when they are destroyed.
+    MainWindowFields m_fields;
+    QtFieldOperations m_serverOps;
+    QtFieldOperations m_clientOps;
+    ServerEndpoint m_server;
+    ClientEndpoint m_client;
+};

@@ -1,0 +1,221 @@
+#include "MainWindowFields.h"
+
+#include "DialogUnits.h"
+#include "MainWindowTemplate.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+QWidget* createControl(const MainWindowTemplate::Control& c, QWidget& parent)
+{
+    using K = MainWindowTemplate::Kind;
+    const QString caption = QString::fromUtf8(c.caption);
+    switch (c.kind) {
+    case K::MultiLineEdit: {
+        auto* edit = new QPlainTextEdit(&parent);
+        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        edit->setTabChangesFocus(true);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        return edit;
+    }
+    case K::LineEdit:
+        return new QLineEdit(&parent);
+    case K::ReadOnlyLineEdit: {
+        auto* edit = new QLineEdit(&parent);
+        edit->setReadOnly(true);
+        return edit;
+    }
+    case K::PushButton: {
+        auto* button = new QPushButton(caption, &parent);
+        // Enter is the window's to handle; no button turns default by itself.
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        return button;
+    }
+    case K::CheckBox:
+        return new QCheckBox(caption, &parent);
+    case K::Label: {
+        auto* label = new QLabel(caption, &parent);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case K::ListBox: {
+        auto* list = new QListWidget(&parent);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setSortingEnabled(false);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        return list;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+MainWindowFields::MainWindowFields(QWidget& window)
+    : m_window(window)
+    , m_font(QString::fromUtf8(MainWindowTemplate::kFontFamily), MainWindowTemplate::kFontPointSize)
+{
+    m_window.setFont(m_font);
+    // Creation order is the template order, which Qt takes as the tab order.
+    for (const auto* c = MainWindowTemplate::begin(); c != MainWindowTemplate::end(); ++c) {
+        QWidget* widget = createControl(*c, m_window);
+        widget->setObjectName(c->id >= 0 ? QStringLiteral("control%1").arg(c->id) : QStringLiteral("label"));
+        widget->setEnabled(!c->initiallyDisabled);
+        m_inTemplateOrder.append(widget);
+        if (c->id >= 0)
+            m_controls.insert(c->id, widget);
+    }
+    layOut();
+}
+
+void MainWindowFields::layOut()
+{
+    const DialogUnits units(m_font);
+    const MainWindowTemplate::Control* c = MainWindowTemplate::begin();
+    for (QWidget* widget : m_inTemplateOrder) {
+        widget->setGeometry(units.toPixels(c->x, c->y, c->width, c->height));
+        ++c;
+    }
+    m_window.setFixedSize(units.toPixels(MainWindowTemplate::kWidth, MainWindowTemplate::kHeight));
+}
+
+QWidget* MainWindowFields::control(int id) const
+{
+    return m_controls.value(id, nullptr);
+}
+
+QPlainTextEdit* MainWindowFields::log(ControlId id) const
+{
+    return qobject_cast<QPlainTextEdit*>(control(id));
+}
+
+QListWidget* MainWindowFields::peerList() const
+{
+    return qobject_cast<QListWidget*>(control(IDC_PEER_LIST));
+}
+
+QCheckBox* MainWindowFields::echoBox() const
+{
+    return qobject_cast<QCheckBox*>(control(IDC_ECHO));
+}
+
+QString MainWindowFields::text(int id) const
+{
+    QWidget* widget = control(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        return edit->text();
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(widget))
+        return edit->toPlainText();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return button->text();
+    return QString();
+}
+
+void MainWindowFields::setText(int id, const QString& text)
+{
+    QWidget* widget = control(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        edit->setText(text);
+    else if (auto* edit = qobject_cast<QPlainTextEdit*>(widget))
+        edit->setPlainText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setText(text);
+}
+
+void MainWindowFields::appendLog(ControlId id, const QString& text)
+{
+    QPlainTextEdit* edit = log(id);
+    if (!edit)
+        return;
+    QTextDocument* document = edit->document();
+    // Appending in place instead of replacing the whole text keeps the cost
+    // independent of the log's size. Like replacing the text, it leaves
+    // nothing to undo, and the undo history never grows with the log.
+    document->setUndoRedoEnabled(false);
+    QTextCursor end(document);
+    end.movePosition(QTextCursor::End);
+    end.insertText(QStringLiteral("\n") + text);
+    document->setUndoRedoEnabled(true);
+
+    edit->setTextCursor(QTextCursor(document));
+    edit->verticalScrollBar()->setValue(0);
+    edit->horizontalScrollBar()->setValue(0);
+}
+
+bool MainWindowFields::echoChecked() const
+{
+    return echoBox()->checkState() != Qt::Unchecked;
+}
+
+int MainWindowFields::peerFind(const QString& text) const
+{
+    const QListWidget* list = peerList();
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text().compare(text, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int MainWindowFields::peerCount() const
+{
+    return peerList()->count();
+}
+
+void MainWindowFields::peerInsert(int index, const QString& text)
+{
+    peerList()->insertItem(index, text);
+}
+
+int MainWindowFields::peerSelection() const
+{
+    const QList<QListWidgetItem*> selected = peerList()->selectedItems();
+    return selected.isEmpty() ? -1 : peerList()->row(selected.first());
+}
+
+QString MainWindowFields::peerText(int index) const
+{
+    const QListWidgetItem* item = peerList()->item(index);
+    return item ? item->text() : QString();
+}
+
+void MainWindowFields::peerDelete(int index)
+{
+    QListWidget* list = peerList();
+    if (index < 0 || index >= list->count())
+        return;
+    const bool wasSelected = list->item(index)->isSelected();
+    delete list->takeItem(index);
+    // The view would otherwise move the selection to a neighbour.
+    if (wasSelected) {
+        list->clearSelection();
+        list->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+    }
+}
+
+void MainWindowFields::enableButton(int id, bool on)
+{
+    if (QWidget* widget = control(id))
+        widget->setEnabled(on);
+}
+
+void MainWindowFields::showError(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok, &m_window);
+    box.exec();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ControlId.h"
+
+#include <QFont>
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+class QCheckBox;
+class QListWidget;
+class QPlainTextEdit;
+class QWidget;
+
+// The main window's controls, built from the window template onto their
+// parent, and what can be done to them. Window's thread only.
+class MainWindowFields {
+public:
+    explicit MainWindowFields(QWidget& window);
+
+    QWidget* control(int id) const;
+    QPlainTextEdit* log(ControlId id) const;
+    QListWidget* peerList() const;
+    QCheckBox* echoBox() const;
+    // The dialog font the layout is measured in.
+    QFont dialogFont() const { return m_font; }
+    // Positions every control (and sizes the window) from the template.
+    void layOut();
+
+    QString text(int id) const;
+    void setText(int id, const QString& text);
+    // Old text, a line break, the new text; the view and caret go back to
+    // the first line. Costs in proportion to `text`, not to the log.
+    void appendLog(ControlId id, const QString& text);
+    bool echoChecked() const;
+    int peerFind(const QString& text) const;
+    int peerCount() const;
+    void peerInsert(int index, const QString& text);
+    int peerSelection() const;
+    QString peerText(int index) const;
+    void peerDelete(int index);
+    void enableButton(int id, bool on);
+    void showError(const QString& text);
+
+private:
+    QWidget& m_window;
+    QFont m_font;
+    QHash<int, QWidget*> m_controls;
+    QVector<QWidget*> m_inTemplateOrder;
+};
