@@ -26,6 +26,7 @@ public:
     ~CDatagramDlg() override;
 
     MainWindowFields& fields() { return m_fields; }
+    const MainWindowFields& fields() const { return m_fields; }
     QWidget* control(int id) const { return m_fields.control(id); }
     const ServerEndpoint& server() const { return m_server; }
     const ClientEndpoint& client() const { return m_client; }

@@ -1,0 +1,344 @@
+#include "DialogDriver.h"
+#include "LoopbackPeer.h"
+#include "QtFieldOperations.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Counts this process's threads; the receive threads must be gone after stops.
+int threadCount()
+{
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// A port that was free a moment ago, for fields that need a fixed number.
+QString freePort()
+{
+    LoopbackPeer probe("127.0.0.1", 0);
+    return QString::number(probe.port());
+}
+
+// Receives on a test socket while the window keeps running its events
+// (the server's receive thread waits on the window before it echoes).
+std::optional<LoopbackPeer::Datagram> receiveSpinning(const LoopbackPeer& peer)
+{
+    std::optional<LoopbackPeer::Datagram> got;
+    DialogDriver::waitFor([&] {
+        got = peer.receive(0ms);
+        return got.has_value();
+    });
+    return got;
+}
+
+// Answers the next modal message box, remembering what it showed.
+struct MessageBoxWatcher {
+    QString caption, text;
+    bool seen = false;
+    bool hasIcon = true;
+    int buttons = 0;
+
+    void arm()
+    {
+        QTimer::singleShot(0, [this] { poll(0); });
+    }
+    void poll(int tries)
+    {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen = true;
+            caption = box->windowTitle();
+            text = box->text();
+            hasIcon = box->icon() != QMessageBox::NoIcon;
+            buttons = static_cast<int>(box->buttons().size());
+            box->accept();
+        } else if (tries < 300) {
+            QTimer::singleShot(10, [this, tries] { poll(tries + 1); });
+        }
+    }
+};
+
+} // namespace
+
+TEST(MainWindow, ShowsTheFieldTableWithDefaults)
+{
+    DialogDriver d;
+    EXPECT_EQ(d.text(IDC_DEST_IP), "127.0.0.1");
+    EXPECT_EQ(d.text(IDC_DEST_PORT), "3456");
+    EXPECT_EQ(d.text(IDC_SERVER_IP), "localhost");
+    EXPECT_EQ(d.text(IDC_SERVER_PORT), "3456");
+    for (int id : {IDC_SERVER_LOG, IDC_CLIENT_LOG, IDC_CLIENT_MESSAGE, IDC_REPLY_MESSAGE})
+        EXPECT_TRUE(d.text(id).isEmpty()) << id;
+    EXPECT_TRUE(qobject_cast<QLineEdit*>(d.dialog.control(IDC_SERVER_IP))->isReadOnly());
+    EXPECT_FALSE(qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO))->isChecked());
+    EXPECT_EQ(qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST))->count(), 0);
+
+    for (int id : {IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
+                   IDC_PEER_DELETE_ALL, IDC_ECHO})
+        EXPECT_TRUE(d.enabled(id)) << id;
+    EXPECT_FALSE(d.enabled(IDC_SERVER_STOP));
+    EXPECT_FALSE(d.enabled(IDC_CLIENT_STOP));
+
+    // Every identifier of the field table maps to one control of its kind.
+    const int edits[] = {IDC_CLIENT_MESSAGE, IDC_DEST_IP, IDC_DEST_PORT, IDC_SERVER_IP, IDC_SERVER_PORT,
+                         IDC_REPLY_MESSAGE};
+    for (int id : edits)
+        EXPECT_NE(qobject_cast<QLineEdit*>(d.dialog.control(id)), nullptr) << id;
+    for (int id : {IDC_SERVER_LOG, IDC_CLIENT_LOG})
+        EXPECT_NE(qobject_cast<QPlainTextEdit*>(d.dialog.control(id)), nullptr) << id;
+    for (int id : {IDC_SERVER_START, IDC_SERVER_STOP, IDC_CLIENT_SEND, IDC_CLIENT_START, IDC_CLIENT_STOP,
+                   IDC_REPLY_SEND, IDC_PEER_DELETE, IDC_PEER_DELETE_ALL})
+        EXPECT_NE(qobject_cast<QPushButton*>(d.dialog.control(id)), nullptr) << id;
+}
+
+TEST(MainWindow, DefaultsComeBackOnlyWithTheProgramsOwnShow)
+{
+    DialogDriver d;
+    d.type(IDC_SERVER_PORT, "4000");
+    d.dialog.showMinimized();
+    d.dialog.showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(d.text(IDC_SERVER_PORT), "4000");
+}
+
+TEST(MainWindow, AppendLogAddsALineBreakThenTheTextAndShowsTheTop)
+{
+    DialogDriver d;
+    MainWindowFields& f = d.dialog.fields();
+    f.appendLog(IDC_SERVER_LOG, QStringLiteral("first"));
+    EXPECT_EQ(d.log(IDC_SERVER_LOG), "\nfirst");
+
+    // Whatever the user typed stays, and the next message follows it.
+    QPlainTextEdit* log = f.log(IDC_SERVER_LOG);
+    log->moveCursor(QTextCursor::End);
+    log->insertPlainText(QStringLiteral(" typed"));
+    for (int i = 0; i < 200; ++i)
+        f.appendLog(IDC_SERVER_LOG, QStringLiteral("line %1").arg(i));
+    const QString text = d.log(IDC_SERVER_LOG);
+    EXPECT_TRUE(text.startsWith("\nfirst typed\nline 0\nline 1\n"));
+    EXPECT_TRUE(text.endsWith("\nline 199"));
+    EXPECT_EQ(log->textCursor().position(), 0);
+    EXPECT_EQ(log->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(log->horizontalScrollBar()->value(), 0);
+}
+
+TEST(MainWindow, ServerButtonsFollowStartAndStop)
+{
+    DialogDriver d;
+    d.type(IDC_SERVER_PORT, "0");
+    d.click(IDC_SERVER_START);
+    EXPECT_TRUE(d.dialog.server().listening());
+    EXPECT_FALSE(d.enabled(IDC_SERVER_START));
+    EXPECT_TRUE(d.enabled(IDC_SERVER_STOP));
+    d.click(IDC_SERVER_STOP);
+    EXPECT_FALSE(d.dialog.server().listening());
+    EXPECT_TRUE(d.enabled(IDC_SERVER_START));
+    EXPECT_FALSE(d.enabled(IDC_SERVER_STOP));
+}
+
+TEST(MainWindow, APortInUseShowsOneMessageAndStaysStopped)
+{
+    LoopbackPeer holder("127.0.0.1", 0);
+    ASSERT_TRUE(holder.ok());
+    DialogDriver d;
+    d.type(IDC_SERVER_PORT, QString::number(holder.port()));
+    MessageBoxWatcher box;
+    box.arm();
+    d.click(IDC_SERVER_START);
+    ASSERT_TRUE(box.seen);
+    EXPECT_EQ(box.caption, "Quorlin");
+    EXPECT_EQ(box.text, "can not bind address");
+    EXPECT_FALSE(box.hasIcon);
+    EXPECT_EQ(box.buttons, 1);
+    EXPECT_FALSE(d.dialog.server().listening());
+    EXPECT_TRUE(d.enabled(IDC_SERVER_START));
+    EXPECT_FALSE(d.enabled(IDC_SERVER_STOP));
+}
+
+// The exchange a user makes with the defaults, driven through the window's
+// own buttons and fields, with bytes checked at the far end.
+TEST(MainWindow, TheWindowTalksToItselfEndToEnd)
+{
+    DialogDriver d;
+    // A free server port keeps the test clear of anything on 3456.
+    const QString port = freePort();
+    LoopbackPeer probe("127.0.0.200", 0);
+    d.type(IDC_SERVER_PORT, port);
+    d.type(IDC_DEST_PORT, port);
+
+    d.click(IDC_SERVER_START);
+    d.click(IDC_CLIENT_START);
+    ASSERT_TRUE(d.dialog.server().listening());
+    ASSERT_TRUE(d.dialog.client().running());
+    EXPECT_EQ(d.dialog.client().localEndpoint().port, 50001);
+
+    qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO))->setChecked(true);
+    d.type(IDC_CLIENT_MESSAGE, QStringLiteral("hello 你好"));
+    d.click(IDC_CLIENT_SEND);
+    ASSERT_TRUE(DialogDriver::waitFor([&] { return d.log(IDC_CLIENT_LOG) == "\nhello 你好"; }));
+    EXPECT_EQ(d.log(IDC_SERVER_LOG), "\nhello 你好");
+    EXPECT_EQ(d.text(IDC_CLIENT_MESSAGE), "hello 你好");
+
+    auto* peers = qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST));
+    ASSERT_EQ(peers->count(), 1);
+    EXPECT_EQ(peers->item(0)->text(), "127.0.0.1:50001");
+
+    // A third party is listed and gets its echo too.
+    ASSERT_TRUE(probe.sendTo("ping", static_cast<std::uint16_t>(port.toInt())));
+    auto echo = receiveSpinning(probe);
+    ASSERT_TRUE(echo.has_value());
+    EXPECT_EQ(echo->bytes, "ping");
+    ASSERT_TRUE(DialogDriver::waitFor([&] { return peers->count() == 2; }));
+    EXPECT_EQ(peers->item(1)->text(), QStringLiteral("127.0.0.200:%1").arg(probe.port()));
+
+    // Reply to the selected sender, from the server's port.
+    peers->item(1)->setSelected(true);
+    d.type(IDC_REPLY_MESSAGE, QStringLiteral("hi"));
+    d.click(IDC_REPLY_SEND);
+    auto reply = receiveSpinning(probe);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->bytes, "hi");
+    EXPECT_EQ(reply->fromPort, port.toInt());
+
+    peers->item(0)->setSelected(true);
+    d.click(IDC_REPLY_SEND);
+    ASSERT_TRUE(DialogDriver::waitFor([&] { return d.log(IDC_CLIENT_LOG).endsWith("\nhi"); }));
+
+    d.click(IDC_PEER_DELETE);
+    ASSERT_EQ(peers->count(), 1);
+    EXPECT_EQ(peers->selectedItems().size(), 0);
+    d.click(IDC_PEER_DELETE);
+    EXPECT_EQ(peers->count(), 1);
+    d.click(IDC_PEER_DELETE_ALL);
+    EXPECT_EQ(peers->count(), 0);
+
+    d.click(IDC_CLIENT_STOP);
+    d.click(IDC_SERVER_STOP);
+    EXPECT_FALSE(d.dialog.client().running());
+    EXPECT_FALSE(d.dialog.server().listening());
+}
+
+TEST(MainWindow, UndecodableBytesAreShownReplacedAndEchoedUnchanged)
+{
+    DialogDriver d;
+    d.type(IDC_SERVER_PORT, "0");
+    d.click(IDC_SERVER_START);
+    qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO))->setChecked(true);
+    const std::uint16_t port = d.dialog.server().localEndpoint().port;
+    LoopbackPeer peer("127.0.0.7");
+    const std::string bytes("ok\xff\xfe\xc3", 5);
+    ASSERT_TRUE(peer.sendTo(bytes, port));
+    ASSERT_TRUE(DialogDriver::waitFor([&] { return !d.log(IDC_SERVER_LOG).isEmpty(); }));
+    EXPECT_EQ(d.log(IDC_SERVER_LOG), QStringLiteral("\nok\uFFFD\uFFFD\uFFFD"));
+    auto echo = receiveSpinning(peer);
+    ASSERT_TRUE(echo.has_value());
+    EXPECT_EQ(echo->bytes, bytes);
+}
+
+TEST(MainWindow, TheCloseSequenceStopsBothSides)
+{
+    const int before = threadCount();
+    DialogDriver d;
+    d.type(IDC_SERVER_PORT, "0");
+    d.type(IDC_DEST_IP, "127.0.0.9");
+    d.click(IDC_SERVER_START);
+    d.click(IDC_CLIENT_START);
+    ASSERT_TRUE(d.dialog.server().listening());
+    ASSERT_TRUE(d.dialog.client().running());
+    d.dialog.close();
+    EXPECT_FALSE(d.dialog.server().listening());
+    EXPECT_FALSE(d.dialog.client().running());
+    EXPECT_FALSE(d.dialog.isVisible());
+    EXPECT_EQ(d.dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(d.enabled(IDC_SERVER_START));
+    EXPECT_TRUE(d.enabled(IDC_CLIENT_START));
+    EXPECT_TRUE(DialogDriver::waitFor([&] { return threadCount() <= before; }));
+}
+
+TEST(MainWindow, EscEndsTheRunAndTheReceiveThreadsWithIt)
+{
+    DialogDriver d;
+    d.type(IDC_SERVER_PORT, "0");
+    d.click(IDC_SERVER_START);
+    d.click(IDC_CLIENT_START);
+    int result = -1;
+    QTimer::singleShot(0, [&] {
+        d.dialog.control(IDC_CLIENT_LOG)->setFocus();
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(d.dialog.focusWidget(), &esc);
+    });
+    result = d.dialog.exec();
+    EXPECT_EQ(result, QDialog::Rejected);
+    EXPECT_FALSE(d.dialog.server().listening());
+    EXPECT_FALSE(d.dialog.client().running());
+}
+
+// A receive thread's call waits for the window's thread; stopping (or the
+// end of the run) releases it, and the posted call then does nothing.
+TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenCancelled)
+{
+    DialogDriver d;
+    QtFieldOperations ops(d.dialog.fields());
+    std::atomic<bool> returned{false};
+    std::thread receiver([&] {
+        ops.appendLog(IDC_CLIENT_LOG, "late");
+        returned = true;
+    });
+    // The window's thread is not running events, so the call must wait.
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(returned.load());
+    ops.cancelWaits();
+    receiver.join();
+    EXPECT_TRUE(returned.load());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(d.log(IDC_CLIENT_LOG).isEmpty());
+
+    // After resuming, calls are carried out again.
+    ops.resumeWaits();
+    std::thread again([&] { ops.appendLog(IDC_CLIENT_LOG, "now"); });
+    EXPECT_TRUE(DialogDriver::waitFor([&] { return d.log(IDC_CLIENT_LOG) == "\nnow"; }));
+    again.join();
+}
+
+TEST(FieldOperationsOnTheWindow, CallsAfterTheRunEndedChangeNothing)
+{
+    DialogDriver d;
+    QtFieldOperations ops(d.dialog.fields());
+    ops.endRun();
+    std::thread receiver([&] {
+        ops.appendLog(IDC_SERVER_LOG, "x");
+        ops.peerInsert(0, "127.0.0.1:1");
+        EXPECT_FALSE(ops.echoChecked());
+        EXPECT_EQ(ops.peerCount(), 0);
+        EXPECT_EQ(ops.readWholeField(IDC_DEST_IP), "");
+    });
+    receiver.join();
+    ops.setField(IDC_DEST_IP, "1.2.3.4");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(d.log(IDC_SERVER_LOG).isEmpty());
+    EXPECT_EQ(qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST))->count(), 0);
+    EXPECT_EQ(d.text(IDC_DEST_IP), "127.0.0.1");
+}
+
+TEST(FieldOperationsOnTheWindow, ReadsCutAtWholeCharacters)
+{
+    DialogDriver d;
+    QtFieldOperations ops(d.dialog.fields());
+    d.type(IDC_REPLY_MESSAGE, QString(98, QChar('a')) + QStringLiteral("你"));
+    // 98 ASCII bytes then a three-byte character: only the ASCII fits in 99.
+    EXPECT_EQ(ops.readField(IDC_REPLY_MESSAGE, 100), std::string(98, 'a'));
+}
