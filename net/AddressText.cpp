@@ -41,7 +41,9 @@ std::uint32_t AddressText::toAddress(const std::string& text)
             return kNone;
         int base = 10;
         if (s[i] == '0') {
-            if (i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+            // "0x" without a hex digit is the number 0 followed by a stray
+            // 'x', as strtoul reads it, so the text is no address.
+            if (i + 2 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') && digitValue(s[i + 2]) < 16) {
                 base = 16;
                 i += 2;
             } else {
