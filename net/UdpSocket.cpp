@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdint>
+#include <ifaddrs.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -24,6 +25,32 @@ sockaddr_in toSockaddr(const Ipv4Endpoint& ep)
 Ipv4Endpoint fromSockaddr(const sockaddr_in& addr)
 {
     return Ipv4Endpoint{addr.sin_addr.s_addr, ntohs(addr.sin_port)};
+}
+
+// Linux binds these too (to receive on them), but they are no addresses of
+// this host: the socket would hold the port there and never see replies sent
+// to the host. Limited and subnet broadcasts, and multicast groups.
+bool isBroadcastOrMulticast(std::uint32_t addressNet)
+{
+    const std::uint32_t host = ntohl(addressNet);
+    if (host == INADDR_ANY)
+        return false;
+    if (host == INADDR_BROADCAST || IN_MULTICAST(host))
+        return true;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return false;
+    bool found = false;
+    for (const ifaddrs* i = list; i != nullptr && !found; i = i->ifa_next) {
+        if (i->ifa_addr == nullptr || i->ifa_netmask == nullptr || i->ifa_addr->sa_family != AF_INET)
+            continue;
+        const std::uint32_t address = reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
+        const std::uint32_t mask = reinterpret_cast<const sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr;
+        // The kernel gives every prefix shorter than /31 a broadcast address.
+        found = ntohl(mask) < 0xFFFFFFFEu && addressNet == (address | ~mask);
+    }
+    ::freeifaddrs(list);
+    return found;
 }
 
 void closeFd(int& fd)
@@ -78,6 +105,8 @@ bool UdpSocket::open()
 
 bool UdpSocket::bind(const Ipv4Endpoint& local)
 {
+    if (isBroadcastOrMulticast(local.addressNet))
+        return false;
     const sockaddr_in addr = toSockaddr(local);
     return m_fd >= 0 && ::bind(m_fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
 }
