@@ -1,6 +1,9 @@
 #include "DialogUnits.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 
 namespace {
 
@@ -17,9 +20,27 @@ int mulDiv(int value, int numerator, int denominator)
 DialogUnits::DialogUnits(const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const int total = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    // Whole-pixel advances letter by letter, without kerning, as the
+    // classic text extent adds them up.
+    int total = 0;
+    for (const QChar letter : QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
+        total += metrics.horizontalAdvance(letter);
     m_baseX = (total / 26 + 1) / 2;
     m_baseY = metrics.height();
+}
+
+QFont DialogUnits::standInFont(const QString& family, int pointSize)
+{
+    const QFont requested(family, pointSize);
+    QTextLayout layout(QString::fromUtf8("宋体"), requested);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.isEmpty())
+        return requested;
+    const QString used = runs.first().rawFont().familyName();
+    return used.isEmpty() ? requested : QFont(used, pointSize);
 }
 
 DialogUnits::DialogUnits(int baseX, int baseY)

@@ -13,6 +13,12 @@ public:
     explicit DialogUnits(const QFont& font);
     DialogUnits(int baseX, int baseY);
 
+    // The font a dialog asking for `family` is drawn in. Where the family is
+    // not installed, the font that the normal fallback draws Chinese text
+    // with stands in for all of it, Latin letters included, so that the
+    // base units are those of the glyphs actually on screen.
+    static QFont standInFont(const QString& family, int pointSize);
+
     int baseX() const { return m_baseX; }
     int baseY() const { return m_baseY; }
 

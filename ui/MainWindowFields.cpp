@@ -68,7 +68,7 @@ QWidget* createControl(const MainWindowTemplate::Control& c, QWidget& parent)
 
 MainWindowFields::MainWindowFields(QWidget& window)
     : m_window(window)
-    , m_font(QString::fromUtf8(MainWindowTemplate::kFontFamily), MainWindowTemplate::kFontPointSize)
+    , m_font(DialogUnits::standInFont(QString::fromUtf8(MainWindowTemplate::kFontFamily), MainWindowTemplate::kFontPointSize))
 {
     m_window.setFont(m_font);
     // Creation order is the template order, which Qt takes as the tab order.
