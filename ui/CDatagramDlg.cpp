@@ -1,23 +1,40 @@
 #include "CDatagramDlg.h"
 
+#include "AppIcon.h"
+#include "CAboutDlg.h"
 #include "CommandTable.h"
 #include "MainWindowTemplate.h"
+#include "Strings.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
+
+namespace {
+
+// A top-level window of its own (not a transient dialog), so it gets its own
+// task-bar entry; fixed frame with a minimise box and no maximise box.
+constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+
+} // namespace
 
 CDatagramDlg::CDatagramDlg(QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent, kWindowFlags)
     , m_fields(*this)
     , m_serverOps(m_fields)
     , m_clientOps(m_fields)
     , m_server(m_serverOps)
     , m_client(m_clientOps)
+    , m_hIcon(AppIcon::mainFrame())
 {
     setWindowTitle(QString::fromUtf8(MainWindowTemplate::kCaption));
     for (const auto* row = CommandTable::begin(); row != CommandTable::end(); ++row) {
@@ -28,6 +45,38 @@ CDatagramDlg::CDatagramDlg(QWidget* parent)
             connect(button, &QAbstractButton::clicked, this,
                     [this, id] { CommandTable::route(*this, CommandTable::Message::ButtonClicked, id); });
     }
+    OnInitDialog();
+}
+
+void CDatagramDlg::OnInitDialog()
+{
+    const auto addCommand = [this](const QString& text, int command) {
+        QAction* action = m_windowMenu->addAction(text);
+        connect(action, &QAction::triggered, this,
+                [this, command] { CommandTable::route(*this, CommandTable::Message::SysCommand, 0, command); });
+        return action;
+    };
+    m_windowMenu = new QMenu(this);
+    addCommand(QString::fromUtf8("最小化(&N)"), SC_MINIMIZE);
+    // Named only: the window manager turns Alt+F4 into a close request.
+    addCommand(QString::fromUtf8("关闭(&C)\tAlt+F4"), SC_CLOSE);
+    const QString about = QString::fromUtf8(IDS_ABOUTBOX_TEXT);
+    if (!about.isEmpty()) {
+        m_windowMenu->addSeparator();
+        addCommand(about, IDM_ABOUTBOX);
+    }
+    // Reaches the program only where the window manager does not take it.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(menuKey, &QShortcut::activated, this, [this] { openWindowMenu(mapToGlobal(QPoint(0, 0))); });
+
+    setWindowIcon(m_hIcon);
+    // Shown first in the server log, the first control of the tab order.
+    control(IDC_SERVER_LOG)->setFocus();
+}
+
+void CDatagramDlg::openWindowMenu(const QPoint& globalPos)
+{
+    m_windowMenu->popup(globalPos);
 }
 
 CDatagramDlg::~CDatagramDlg()
@@ -76,7 +125,8 @@ void CDatagramDlg::closeEvent(QCloseEvent* event)
 void CDatagramDlg::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
         QWidget* focus = focusWidget();
         if (auto* button = qobject_cast<QPushButton*>(focus)) {
             button->click();
@@ -90,9 +140,28 @@ void CDatagramDlg::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+void CDatagramDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Controls with menus of their own (the text fields) have taken theirs;
+    // a mouse click opens the window menu only on the background and labels.
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        QWidget* under = childAt(event->pos());
+        if (under && !qobject_cast<QLabel*>(under)) {
+            event->ignore();
+            return;
+        }
+    }
+    openWindowMenu(event->globalPos());
+}
+
 void CDatagramDlg::OnSysCommand(int command)
 {
     switch (command & ~0xF) {
+    case IDM_ABOUTBOX: {
+        CAboutDlg about(this);
+        about.exec();
+        break;
+    }
     case SC_MINIMIZE:
         showMinimized();
         break;

@@ -6,10 +6,13 @@
 #include "ServerEndpoint.h"
 
 #include <QDialog>
+#include <QIcon>
 
 class QCloseEvent;
+class QContextMenuEvent;
 class QHideEvent;
 class QKeyEvent;
+class QMenu;
 class QShowEvent;
 
 // The main window: both UDP sides in one modal dialog. Owns the two
@@ -31,6 +34,12 @@ public:
     const ServerEndpoint& server() const { return m_server; }
     const ClientEndpoint& client() const { return m_client; }
 
+    // The window menu: Linux window managers keep their own, so the window
+    // carries one with the same content that the program can extend.
+    QMenu* windowMenu() const { return m_windowMenu; }
+    void openWindowMenu(const QPoint& globalPos);
+
+    void OnInitDialog();
     void OnSysCommand(int command);
     void OnShowWindow();
     void OnServerStart();
@@ -51,6 +60,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void endModalRun();
@@ -62,4 +72,6 @@ private:
     QtFieldOperations m_clientOps;
     ServerEndpoint m_server;
     ClientEndpoint m_client;
+    QIcon m_hIcon;
+    QMenu* m_windowMenu = nullptr;
 };
