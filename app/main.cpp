@@ -7,6 +7,8 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(QUORLIN_VERSION_STRING));
+    // Ties the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorlin"));
     CDatagramApp app;
     app.InitInstance();
     return 0;
