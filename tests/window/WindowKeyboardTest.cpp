@@ -1,0 +1,202 @@
+#include "WindowHarness.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace window_test;
+
+namespace {
+
+// Every control but the labels, in template order.
+const std::vector<int> kTemplateOrder = {1000, 1001, 1002, 1003, 1004, 1006, 1007, 1008, 1009,
+                                         1010, 1012, 1013, 1014, 1016, 1017, 1018, 1020, 1021};
+const std::vector<int> kSingleLineFields = {1004, 1006, 1007, 1008, 1009, 1017};
+const std::vector<int> kEnabledButtons = {1001, 1003, 1013, 1016, 1020, 1021};
+
+// Watches every push button's clicks.
+struct ClickWatch {
+    explicit ClickWatch(const QWidget& window)
+    {
+        for (QPushButton* button : window.findChildren<QPushButton*>())
+            spies.push_back(std::make_unique<QSignalSpy>(button, &QAbstractButton::clicked));
+    }
+    int total() const
+    {
+        int n = 0;
+        for (const auto& spy : spies)
+            n += static_cast<int>(spy->count());
+        return n;
+    }
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+};
+
+int idOf(const CDatagramDlg& dialog, const QWidget* widget)
+{
+    for (int id : kTemplateOrder)
+        if (dialog.control(id) == widget)
+            return id;
+    return -1;
+}
+
+// Presses a key on whatever has the focus, as the keyboard would.
+void press(CDatagramDlg& dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(dialog.focusWidget(), key, modifiers);
+}
+
+// Puts the focus on a control and checks that it took it.
+void focus(CDatagramDlg& dialog, int id)
+{
+    dialog.control(id)->setFocus();
+    EXPECT_EQ(dialog.focusWidget(), dialog.control(id)) << id;
+}
+
+} // namespace
+
+TEST(WindowKeyboard, TheServerLogHasTheFocusWhenTheWindowFirstAppears)
+{
+    CDatagramDlg dialog;
+    ASSERT_TRUE(showActive(dialog));
+    EXPECT_EQ(QApplication::focusWidget(), dialog.control(1000));
+}
+
+TEST(WindowKeyboard, TabAndShiftTabFollowTheTemplateOrderAndWrapAround)
+{
+    CDatagramDlg dialog;
+    ASSERT_TRUE(showActive(dialog));
+    // The stop buttons start disabled and are passed over...
+    press(dialog, Qt::Key_Tab);
+    press(dialog, Qt::Key_Tab);
+    EXPECT_EQ(idOf(dialog, dialog.focusWidget()), 1003);
+    press(dialog, Qt::Key_Backtab, Qt::ShiftModifier);
+    press(dialog, Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_EQ(idOf(dialog, dialog.focusWidget()), 1000);
+    // ...and enabled, they take their place in the order.
+    dialog.fields().enableButton(1002, true);
+    dialog.fields().enableButton(1014, true);
+
+    std::vector<int> forward;
+    for (std::size_t i = 0; i < kTemplateOrder.size(); ++i) {
+        press(dialog, Qt::Key_Tab);
+        forward.push_back(idOf(dialog, dialog.focusWidget()));
+    }
+    std::vector<int> expected(kTemplateOrder.begin() + 1, kTemplateOrder.end());
+    expected.push_back(1000);
+    EXPECT_EQ(forward, expected);
+
+    std::vector<int> backward;
+    for (std::size_t i = 0; i < kTemplateOrder.size(); ++i) {
+        press(dialog, Qt::Key_Backtab, Qt::ShiftModifier);
+        backward.push_back(idOf(dialog, dialog.focusWidget()));
+    }
+    expected.assign(kTemplateOrder.rbegin(), kTemplateOrder.rend());
+    EXPECT_EQ(backward, expected);
+
+    // Neither log kept a Tab character on the way.
+    EXPECT_EQ(dialog.fields().text(1000), QString());
+    EXPECT_EQ(dialog.fields().text(1012), QString());
+}
+
+TEST(WindowKeyboard, EscEndsTheRunAsACancelFromEveryControlWithoutTheCloseSequence)
+{
+    for (int id : kTemplateOrder) {
+        if (id == 1002 || id == 1014)
+            continue; // disabled: they cannot hold the focus
+        CDatagramDlg dialog;
+        CloseCounter closes(dialog);
+        const int result = runModal(dialog, [&] {
+            focus(dialog, id);
+            press(dialog, Qt::Key_Escape);
+        });
+        EXPECT_EQ(result, QDialog::Rejected) << id;
+        EXPECT_EQ(closes.count, 0) << id;
+        EXPECT_FALSE(dialog.isVisible()) << id;
+    }
+}
+
+TEST(WindowKeyboard, EnterInASingleLineFieldTheCheckBoxOrTheListEndsTheRunAsAnOk)
+{
+    std::vector<int> ids = kSingleLineFields;
+    ids.push_back(1010);
+    ids.push_back(1018);
+    for (int id : ids) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            CDatagramDlg dialog;
+            ClickWatch clicks(dialog);
+            CloseCounter closes(dialog);
+            const int result = runModal(dialog, [&] {
+                focus(dialog, id);
+                press(dialog, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            });
+            EXPECT_EQ(result, QDialog::Accepted) << id;
+            EXPECT_EQ(clicks.total(), 0) << id;
+            EXPECT_EQ(closes.count, 0) << id;
+        }
+    }
+}
+
+TEST(WindowKeyboard, EnterOnAFocusedButtonClicksThatButtonOnly)
+{
+    for (int id : kEnabledButtons) {
+        CDatagramDlg dialog;
+        ASSERT_TRUE(showActive(dialog));
+        // Starting the server must not meet a port in use.
+        dialog.fields().setText(1009, freePort());
+        ClickWatch clicks(dialog);
+        QSignalSpy own(qobject_cast<QPushButton*>(dialog.control(id)), &QAbstractButton::clicked);
+        focus(dialog, id);
+        press(dialog, Qt::Key_Return);
+        EXPECT_EQ(own.count(), 1) << id;
+        EXPECT_EQ(clicks.total(), 1) << id;
+        EXPECT_TRUE(dialog.isVisible()) << id;
+        dialog.reject();
+    }
+}
+
+TEST(WindowKeyboard, NoButtonBecomesTheDefaultButton)
+{
+    CDatagramDlg dialog;
+    ASSERT_TRUE(showActive(dialog));
+    for (int id : kTemplateOrder) {
+        dialog.control(id)->setFocus();
+        for (QPushButton* button : dialog.findChildren<QPushButton*>())
+            EXPECT_FALSE(button->isDefault()) << "focus on " << id;
+    }
+}
+
+TEST(WindowKeyboard, EnterInALogStartsANewLineAndTheRunGoesOn)
+{
+    for (int id : {1000, 1012}) {
+        CDatagramDlg dialog;
+        ASSERT_TRUE(showActive(dialog));
+        focus(dialog, id);
+        QTest::keyClicks(dialog.focusWidget(), QStringLiteral("ab"));
+        press(dialog, Qt::Key_Return);
+        QTest::keyClicks(dialog.focusWidget(), QStringLiteral("cd"));
+        EXPECT_EQ(dialog.fields().text(id), QStringLiteral("ab\ncd")) << id;
+        EXPECT_TRUE(dialog.isVisible()) << id;
+        EXPECT_EQ(dialog.focusWidget(), dialog.control(id));
+        dialog.reject();
+    }
+}
+
+TEST(WindowKeyboard, TheListKeepsInsertionOrder)
+{
+    CDatagramDlg dialog;
+    MainWindowFields& fields = dialog.fields();
+    for (const char* entry : {"127.0.0.9:9", "127.0.0.1:50001", "10.0.0.5:4000"})
+        fields.peerInsert(fields.peerCount(), QString::fromLatin1(entry));
+    fields.peerInsert(1, QStringLiteral("0.0.0.0:1"));
+    const QStringList expected = {"127.0.0.9:9", "0.0.0.0:1", "127.0.0.1:50001", "10.0.0.5:4000"};
+    for (int i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(fields.peerText(i), expected[i]);
+}
