@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     googletest libgtest-dev libbenchmark-dev
     fonts-wqy-microhei
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick x11-utils
     dpkg-dev file
 )
 

@@ -12,3 +12,6 @@ echo "== build and test (debug)"
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$root/build" -j "$jobs"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+echo "== installed program on a private X server"
+"$root/scripts/smoke-x11.sh" "$root/build"
