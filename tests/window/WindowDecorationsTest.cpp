@@ -104,9 +104,13 @@ TEST(WindowMenu, MinimiseMinimisesTheWindow)
 {
     CDatagramDlg dialog;
     ASSERT_TRUE(showActive(dialog));
+    dialog.fields().setText(1009, QStringLiteral("777"));
     entry(*dialog.windowMenu(), QString::fromUtf8("最小化"))->trigger();
     EXPECT_TRUE(dialog.windowState().testFlag(Qt::WindowMinimized));
     EXPECT_TRUE(dialog.isVisible());
+    // Minimising and restoring is no show notice: what was typed stays.
+    dialog.showNormal();
+    EXPECT_EQ(dialog.fields().text(1009), QStringLiteral("777"));
 }
 
 TEST(WindowMenu, OpensFromAltSpaceTheMenuKeyAndARightClickOnTheBackground)
