@@ -174,6 +174,30 @@ bool FakeFieldOperations::waitUntilCallHeld(std::chrono::milliseconds timeout)
     return m_changed.wait_for(lock, timeout, [this] { return m_heldCalls > 0; });
 }
 
+bool FakeFieldOperations::returnsWithin(std::chrono::milliseconds bound, const std::function<void()>& action)
+{
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+    bool late = false;
+    std::thread guard([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!cv.wait_for(lock, bound, [&] { return done; })) {
+            late = true;
+            lock.unlock();
+            holdCalls(false);
+        }
+    });
+    action();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    cv.notify_all();
+    guard.join();
+    return !late;
+}
+
 std::vector<std::string> FakeFieldOperations::logLines(ControlId log) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

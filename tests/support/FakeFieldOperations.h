@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -42,6 +43,10 @@ public:
     void holdCalls(bool hold);
     // True once some call is blocked by holdCalls.
     bool waitUntilCallHeld(std::chrono::milliseconds timeout);
+    // Runs `action` on the calling (window's) thread. Should it not return
+    // within `bound`, held calls are released so that a stop stuck on the
+    // window fails the test instead of hanging it. True when it returned in time.
+    bool returnsWithin(std::chrono::milliseconds bound, const std::function<void()>& action);
 
     std::vector<std::string> logLines(ControlId log) const;
     // Waits until the log holds at least `count` appended texts.

@@ -24,6 +24,8 @@ public:
     bool ok() const { return m_fd >= 0; }
     std::uint16_t port() const;
     const std::string& address() const { return m_address; }
+    // "address:port", as a listener names this sender.
+    std::string name() const { return m_address + ":" + std::to_string(port()); }
 
     // Only loopback destinations are accepted; anything else is refused.
     bool sendTo(const std::string& bytes, std::uint16_t port, const std::string& address = "127.0.0.1") const;
