@@ -57,33 +57,16 @@ TEST(PortText, AgreesWithAtoiWithinIntRange)
 
 // --- address text
 
-struct AddressCase {
-    std::string text;
-    std::uint32_t addressNet;
-};
-
-void PrintTo(const AddressCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
-
-class AddressTextTest : public ::testing::TestWithParam<AddressCase> {};
-
-TEST_P(AddressTextTest, ReadsDottedNotation)
+// Rows that hold whatever the C library does; the rest is checked against it below.
+TEST(AddressText, ReadsDottedNotationWithoutNameLookup)
 {
-    EXPECT_EQ(AddressText::toAddress(GetParam().text), GetParam().addressNet) << "text: \"" << GetParam().text
-                                                                              << "\"";
+    EXPECT_EQ(AddressText::toAddress("127.0.0.1"), net(0x7F000001));
+    EXPECT_EQ(AddressText::toAddress("127.1"), net(0x7F000001));
+    EXPECT_EQ(AddressText::toAddress("0x7f.0.0.1"), net(0x7F000001));
+    EXPECT_EQ(AddressText::toAddress("127.0.0.1 and more"), net(0x7F000001));
+    for (const char* none : {"localhost", "", "256.0.0.1", "127.0.0.1x", "0x", "10.0.0.5:4000"})
+        EXPECT_EQ(AddressText::toAddress(none), AddressText::kNone) << none;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, AddressTextTest,
-    ::testing::Values(AddressCase{"127.0.0.1", net(0x7F000001)}, AddressCase{"localhost", AddressText::kNone},
-                      AddressCase{"", AddressText::kNone}, AddressCase{"10.0.0.5", net(0x0A000005)},
-                      AddressCase{"127.1", net(0x7F000001)}, AddressCase{"1.2.65535", net(0x0102FFFF)},
-                      AddressCase{"1.16777215", net(0x01FFFFFF)}, AddressCase{"2130706433", net(0x7F000001)},
-                      AddressCase{"0x7f.0.0.1", net(0x7F000001)}, AddressCase{"0177.0.0.1", net(0x7F000001)},
-                      AddressCase{"127.0.0.1 and more", net(0x7F000001)}, AddressCase{"127.0.0.1x", AddressText::kNone},
-                      AddressCase{" 127.0.0.1", AddressText::kNone}, AddressCase{"256.0.0.1", AddressText::kNone},
-                      AddressCase{"1.2.3.4.5", AddressText::kNone}, AddressCase{"08.1.1.1", AddressText::kNone},
-                      AddressCase{"0x", AddressText::kNone}, AddressCase{"1.0x", AddressText::kNone},
-                      AddressCase{"10.0.0.5:4000", AddressText::kNone}));
 
 // The reference is the C library's own inet_addr; every row must agree.
 TEST(AddressText, AgreesWithInetAddr)
@@ -106,39 +89,33 @@ TEST(AddressText, AgreesWithInetAddr)
 
 // --- peer entry
 
-TEST(PeerEntry, WritesDottedAddressColonPort)
+TEST(PeerEntry, WritesDottedAddressColonPortAndReadsItBack)
 {
     const struct {
         Ipv4Endpoint endpoint;
         const char* text;
-    } rows[] = {
+    } written[] = {
         {{net(0x7F000001), 50001}, "127.0.0.1:50001"},
-        {{net(0x0A000005), 4000}, "10.0.0.5:4000"},
-        {{net(0xC0A80114), 50001}, "192.168.1.20:50001"},
+        {{net(0xC0A80114), 4000}, "192.168.1.20:4000"},
         {{0, 0}, "0.0.0.0:0"},
         {{0xFFFFFFFFu, 65535}, "255.255.255.255:65535"},
     };
-    for (const auto& row : rows) {
+    for (const auto& row : written) {
         EXPECT_EQ(PeerEntry::format(row.endpoint), row.text);
-        EXPECT_EQ(PeerEntry::parse(row.text), row.endpoint) << row.text;
+        EXPECT_TRUE(PeerEntry::parse(row.text) == row.endpoint) << row.text;
     }
-}
-
-TEST(PeerEntry, ParseSplitsAtTheFirstColonAndReadsEachHalfByItsRule)
-{
+    // Split at the first colon, each half read by its own rule.
     const struct {
         const char* text;
         Ipv4Endpoint endpoint;
-    } rows[] = {
+    } read[] = {
         {"127.0.0.1", {net(0x7F000001), 0}},
-        {"127.0.0.1:", {net(0x7F000001), 0}},
         {"127.0.0.1:70000", {net(0x7F000001), 4464}},
         {"127.0.0.1:12:34", {net(0x7F000001), 12}},
-        {"localhost:3456", {AddressText::kNone, 3456}},
         {":3456", {AddressText::kNone, 3456}},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(PeerEntry::parse(row.text), row.endpoint) << row.text;
+    for (const auto& row : read)
+        EXPECT_TRUE(PeerEntry::parse(row.text) == row.endpoint) << row.text;
 }
 
 // --- field read limit
