@@ -2,6 +2,7 @@
 
 #include "MainWindowFields.h"
 
+#include <QCheckBox>
 #include <QThread>
 
 #include <memory>
@@ -24,6 +25,11 @@ std::string toBytes(const QString& text)
 QtFieldOperations::QtFieldOperations(MainWindowFields& fields)
     : m_fields(fields)
 {
+    if (QCheckBox* box = m_fields.echoBox()) {
+        m_echoChecked = box->checkState() != Qt::Unchecked;
+        QObject::connect(box, &QCheckBox::stateChanged, &m_context,
+                         [this](int state) { m_echoChecked = state != Qt::Unchecked; });
+    }
 }
 
 QtFieldOperations::~QtFieldOperations()
@@ -132,7 +138,13 @@ void QtFieldOperations::appendLog(ControlId log, const std::string& text)
 
 bool QtFieldOperations::echoChecked()
 {
-    return call(false, [this] { return m_fields.echoChecked(); });
+    if (QThread::currentThread() == m_context.thread())
+        return !runEnded() && m_fields.echoChecked();
+    // A round trip here would wait behind the repaint that the log line just
+    // caused. The mirror changes on the window's thread exactly when the box
+    // does, so reading it is reading the box at the moment of the call.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_cancelled && !m_runEnded && m_echoChecked.load();
 }
 
 int QtFieldOperations::peerFind(const std::string& text)

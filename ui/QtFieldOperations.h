@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -15,7 +16,8 @@ class MainWindowFields;
 // is posted to the window's thread and waited for until it is done, the side
 // cancels its waits (stop) or the modal run ends. A posted call that was
 // given up on does nothing when it comes up. Once the run has ended every
-// call returns an empty result at once.
+// call returns an empty result at once. The echo box alone is read from a
+// mirror that the window's thread keeps current.
 class QtFieldOperations final : public FieldOperations {
 public:
     explicit QtFieldOperations(MainWindowFields& fields);
@@ -55,4 +57,7 @@ private:
     bool m_cancelled = false;
     bool m_runEnded = false;
     std::uint64_t m_generation = 0;
+    // The echo box's state, kept by the window's thread as it changes, so
+    // udplisten reads it without a round trip between logging and echoing.
+    std::atomic<bool> m_echoChecked{false};
 };
