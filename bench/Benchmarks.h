@@ -1,0 +1,13 @@
+#pragma once
+
+// Each benchmark prints its own rows (figure, measured, target) and returns
+// false when a target was missed.
+namespace bench {
+
+bool logAppendCost();
+bool echoRoundTrip();
+bool passRate();
+bool stopLatency();
+bool startupAndFootprint(const char* probePath);
+
+} // namespace bench
