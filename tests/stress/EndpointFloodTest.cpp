@@ -1,0 +1,102 @@
+// Both endpoints, on the in-memory window, stopped and started over and over
+// while 40 senders flood them. No Qt here, so the whole run is ours to
+// instrument.
+#include "ClientEndpoint.h"
+#include "FakeFieldOperations.h"
+#include "ServerEndpoint.h"
+#include "StressSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kCycles = 100;
+constexpr auto kTimeLimit = 90s;
+// A liveness bound, not a speed target: a stop that takes this long is stuck.
+constexpr double kStopBoundMs = 1000;
+const char* const kClientAddress = "127.0.0.48";
+
+} // namespace
+
+TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
+{
+    stress::Watchdog watchdog;
+    FakeFieldOperations serverOps, clientOps;
+    ServerEndpoint server(serverOps);
+    ClientEndpoint client(clientOps);
+    serverOps.setEcho(true);
+    serverOps.setField(IDC_SERVER_PORT, "0");
+    clientOps.setField(IDC_DEST_IP, kClientAddress);
+
+    // One quiet round first: whatever the runtime starts lazily is then
+    // part of the baseline.
+    server.start();
+    client.start();
+    ASSERT_TRUE(server.listening());
+    const std::uint16_t port = server.localEndpoint().port;
+    // Another program holding the port would leave the client unbound and deaf.
+    const bool clientBound = client.localEndpoint().port == ClientEndpoint::kLocalPort;
+    server.stop();
+    client.stop();
+    serverOps.setField(IDC_SERVER_PORT, std::to_string(port));
+    const stress::Resources before = stress::Resources::now();
+
+    std::mt19937 random(42);
+    std::vector<double> stops;
+    int cycles = 0, heldStops = 0;
+    {
+        stress::Flood flood(40, {{"127.0.0.1", port}, {kClientAddress, ClientEndpoint::kLocalPort}});
+        const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
+        for (; cycles < kCycles && std::chrono::steady_clock::now() < deadline; ++cycles) {
+            server.start();
+            client.start();
+            ASSERT_TRUE(server.listening()) << "cycle " << cycles;
+            ASSERT_TRUE(client.running()) << "cycle " << cycles;
+            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 15));
+
+            // Every third cycle one side's thread is made to wait on its
+            // window, as if the window were busy, when its stop comes.
+            FakeFieldOperations& held = cycles % 2 ? serverOps : clientOps;
+            const bool hold = cycles % 3 == 0;
+            if (hold) {
+                held.holdCalls(true);
+                heldStops += held.waitUntilCallHeld(200ms) ? 1 : 0;
+            }
+            const bool serverFirst = random() % 2 == 0;
+            for (int side = 0; side < 2; ++side) {
+                const bool isServer = (side == 0) == serverFirst;
+                FakeFieldOperations& ops = isServer ? serverOps : clientOps;
+                double ms = 0;
+                const bool inTime = ops.returnsWithin(5s, [&] {
+                    ms = stress::timedStop(watchdog, isServer ? "server stop" : "client stop",
+                                           [&] { isServer ? server.stop() : client.stop(); });
+                });
+                EXPECT_TRUE(inTime) << (isServer ? "server" : "client") << " stop stuck on the window, cycle " << cycles;
+                stops.push_back(ms);
+            }
+            if (hold)
+                held.holdCalls(false);
+            EXPECT_FALSE(server.listening());
+            EXPECT_FALSE(client.running());
+        }
+        EXPECT_GT(flood.sent(), 0u);
+    }
+    EXPECT_EQ(cycles, kCycles) << "ran out of time";
+    EXPECT_GT(heldStops, 0) << "no stop ever found its thread waiting on the window";
+    EXPECT_LT(*std::max_element(stops.begin(), stops.end()), kStopBoundMs);
+    EXPECT_TRUE(serverOps.errors().empty());
+    EXPECT_TRUE(clientOps.errors().empty());
+    // The flood reached both sides; what got through is their business.
+    EXPECT_FALSE(serverOps.peers().empty());
+    if (clientBound) {
+        EXPECT_FALSE(clientOps.logLines(IDC_CLIENT_LOG).empty());
+    }
+
+    const stress::Resources after = stress::Resources::now();
+    EXPECT_EQ(after, before) << "before: " << before.describe() << "; after: " << after.describe();
+}
