@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev
+    cmake ninja-build g++ clang libclang-rt-14-dev llvm-14
     qt6-base-dev libgl-dev
     googletest libgtest-dev libbenchmark-dev
     fonts-wqy-microhei

@@ -15,3 +15,6 @@ ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
 echo "== installed program on a private X server"
 "$root/scripts/smoke-x11.sh" "$root/build"
+
+# Sanitizers and fuzzing, each in its own clang build folder (scripts/sanitize.sh).
+"$root/scripts/sanitize.sh" asan tsan fuzz
