@@ -6,6 +6,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/bootstrap.sh"
 
 jobs="$(nproc)"
+# Keep a copy of everything printed, to total the test counts at the end.
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+exec > >(tee "$log") 2>&1
 export QT_QPA_PLATFORM=offscreen
 
 echo "== build and test (debug)"
@@ -18,3 +22,7 @@ echo "== installed program on a private X server"
 
 # Sanitizers and fuzzing, each in its own clang build folder (scripts/sanitize.sh).
 "$root/scripts/sanitize.sh" asan tsan fuzz
+
+# One closing line over every stage's suite (each stage stopped the run on failure).
+passed=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | awk '{n += $1} END {print n + 0}')
+echo "total: $passed passed, 0 failed"
