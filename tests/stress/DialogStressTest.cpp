@@ -4,6 +4,7 @@
 // while both sides are flooded.
 #include "CDatagramDlg.h"
 #include "LoopbackPeer.h"
+#include "SpinUntil.h"
 #include "StressSupport.h"
 
 #include <QApplication>
@@ -39,20 +40,6 @@ void spin(int ms)
     do
         QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
     while (timer.elapsed() < ms);
-}
-
-// Spins until `done` or `timeoutMs`; false on timeout.
-template <class Done>
-bool spinUntil(Done done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
 }
 
 // A start that fails opens a modal message box, which would stall the test:

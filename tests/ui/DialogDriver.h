@@ -1,17 +1,13 @@
 #pragma once
 
 #include "CDatagramDlg.h"
+#include "SpinUntil.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <chrono>
 #include <functional>
-#include <thread>
 
 // Drives the real main window in a test the way a user would: through its
 // buttons and fields, with every wait bounded.
@@ -19,19 +15,7 @@ class DialogDriver {
 public:
     DialogDriver() { dialog.show(); }
 
-    // Spins the event loop until `done` holds or `timeout` passes.
-    static bool waitFor(const std::function<bool()>& done, int timeoutMs = 3000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
+    static bool waitFor(const std::function<bool()>& done, int timeoutMs = 3000) { return spinUntil(done, timeoutMs); }
 
     void type(int id, const QString& text) { qobject_cast<QLineEdit*>(dialog.control(id))->setText(text); }
     QString text(int id) const { return dialog.fields().text(id); }

@@ -2,6 +2,7 @@
 
 #include "CDatagramDlg.h"
 #include "LoopbackPeer.h"
+#include "SpinUntil.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -37,19 +38,6 @@ inline int runModal(CDatagramDlg& dialog, const std::function<void()>& action, i
     QObject::connect(&guard, &QTimer::timeout, &dialog, [&dialog] { dialog.done(kStillRunning); });
     guard.start(guardMs);
     return dialog.exec();
-}
-
-// Spins the event loop until `done` holds, at most `timeoutMs`.
-inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
 }
 
 // Counts the close requests a window receives (the close sequence's trigger).
