@@ -3,9 +3,6 @@
 #include "FieldOperations.h"
 #include "UdpSocket.h"
 
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
 #include <system_error>
 
 ReceiveThread::~ReceiveThread()
@@ -41,11 +38,6 @@ void ReceiveThread::stop()
 
 void ReceiveThread::run(const UdpSocket& socket, const PassHandler& handler)
 {
-    // The pause paces every pass; the default 50 us timer slack would be
-    // added to each one.
-#ifdef __linux__
-    (void)::prctl(PR_SET_TIMERSLACK, 1UL);
-#endif
     char buffer[kMaxDatagram + 1];
     for (;;) {
         const UdpSocket::Received r = socket.receive(buffer, kMaxDatagram);
