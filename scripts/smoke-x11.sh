@@ -14,8 +14,9 @@ prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 entry="$prefix/share/applications/org.quorlin.quorlin.desktop"
-for f in bin/quorlin share/applications/org.quorlin.quorlin.desktop \
-         share/icons/hicolor/32x32/apps/quorlin.png share/icons/hicolor/16x16/apps/quorlin.png; do
+for f in bin/quorlin share/applications/org.quorlin.quorlin.desktop share/metainfo/org.quorlin.quorlin.metainfo.xml \
+         share/icons/hicolor/32x32/apps/quorlin.png share/icons/hicolor/16x16/apps/quorlin.png \
+         share/icons/hicolor/scalable/apps/quorlin.svg share/man/man1/quorlin.1.gz; do
     [ -e "$prefix/$f" ] || { echo "smoke: $f was not installed" >&2; exit 1; }
 done
 grep -qx 'Exec=quorlin' "$entry"
