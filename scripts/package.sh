@@ -28,7 +28,7 @@ echo "package: $(basename "$deb")"
 # Infos and pedantic notes are shown but do not fail the run.
 allow_root=()
 [ "$(id -u)" -eq 0 ] && allow_root=(--allow-root)
-lintian "${allow_root[@]}" --fail-on error,warning --info --pedantic "$deb" || fail "lintian complained"
+lintian "${allow_root[@]}" --fail-on error,warning --display-info --pedantic "$deb" || fail "lintian complained"
 
 tree="$(mktemp -d)"
 trap 'rm -rf "$tree"' EXIT
