@@ -3,15 +3,27 @@
 #include "CDatagramDlg.h"
 #include "Strings.h"
 #include "UdpSocket.h"
+#include "Version.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
+
+CDatagramApp::CDatagramApp()
+{
+    // Qt would take the name from the program file, which is lower case;
+    // message-box captions and the X11 window class keep the product's name.
+    QCoreApplication::setApplicationName(QStringLiteral(QUORLIN_APP_NAME));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORLIN_VERSION_STRING));
+    // Ties the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUORLIN_APP_ID));
+}
 
 bool CDatagramApp::InitInstance()
 {
     if (!UdpSocket::startLayer()) {
-        QMessageBox::warning(nullptr, QCoreApplication::applicationName(),
-                             QString::fromUtf8(IDP_SOCKETS_INIT_FAILED_TEXT));
+        QMessageBox::warning(
+            nullptr, QCoreApplication::applicationName(), QString::fromUtf8(IDP_SOCKETS_INIT_FAILED_TEXT));
         return false;
     }
     CDatagramDlg dialog;

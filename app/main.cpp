@@ -1,14 +1,10 @@
 #include "CDatagramApp.h"
-#include "Version.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationVersion(QStringLiteral(QUORLIN_VERSION_STRING));
-    // Ties the window to the installed desktop entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("quorlin"));
     CDatagramApp app;
     app.InitInstance();
     return 0;

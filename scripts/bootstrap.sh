@@ -10,6 +10,7 @@ packages=(
     fonts-wqy-microhei
     xvfb xauth xdotool imagemagick x11-utils
     dpkg-dev file
+    lintian desktop-file-utils appstream libxml2-utils librsvg2-bin man-db
 )
 
 missing=()

@@ -13,18 +13,22 @@ mkdir -p "$artifacts"
 prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/Quorlin share/applications/quorlin.desktop \
-         share/icons/hicolor/32x32/apps/quorlin.png share/icons/hicolor/16x16/apps/quorlin.png; do
+entry="$prefix/share/applications/org.quorlin.quorlin.desktop"
+for f in bin/quorlin share/applications/org.quorlin.quorlin.desktop share/metainfo/org.quorlin.quorlin.metainfo.xml \
+         share/icons/hicolor/32x32/apps/quorlin.png share/icons/hicolor/16x16/apps/quorlin.png \
+         share/icons/hicolor/scalable/apps/quorlin.svg share/man/man1/quorlin.1.gz; do
     [ -e "$prefix/$f" ] || { echo "smoke: $f was not installed" >&2; exit 1; }
 done
-grep -qx 'Exec=Quorlin' "$prefix/share/applications/quorlin.desktop"
-grep -qx 'Icon=quorlin' "$prefix/share/applications/quorlin.desktop"
+grep -qx 'Exec=quorlin' "$entry"
+grep -qx 'Icon=quorlin' "$entry"
+# Desktops match the running window to its entry by its X11 class.
+wm_class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
 
 # Runs inside the X session. No window manager there: Qt focuses its own
 # window when it maps, and windowfocus works where windowactivate fails.
 session='
 set -euo pipefail
-bin="$1"; artifacts="$2"
+bin="$1"; artifacts="$2"; wm_class="$3"
 fail() { echo "smoke: $*" >&2; kill "$pid" 2>/dev/null || true; exit 1; }
 # Waits up to 5 s until the program has N visible windows.
 windows_become() {
@@ -44,6 +48,7 @@ props="$(xprop -id "$wid")"
 grep -q "_NET_WM_WINDOW_TYPE_NORMAL" <<<"$props" || fail "not a normal top-level window"
 ! grep -q "WM_TRANSIENT_FOR" <<<"$props" || fail "transient window: no task-bar entry of its own"
 grep -q "_NET_WM_ICON(CARDINAL)" <<<"$props" || fail "no window icon"
+grep -qx "WM_CLASS(STRING) = \"quorlin\", \"$wm_class\"" <<<"$props" || fail "window class is not quorlin/$wm_class"
 min="$(sed -n "s/.*program specified minimum size: //p" <<<"$props")"
 max="$(sed -n "s/.*program specified maximum size: //p" <<<"$props")"
 [ -n "$min" ] && [ "$min" = "$max" ] || fail "size not fixed ($min / $max)"
@@ -76,4 +81,4 @@ echo "smoke: ok"
 '
 # The offscreen platform that the widget tests use would hide the window.
 env -u QT_QPA_PLATFORM timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    bash -c "$session" smoke "$prefix/bin/Quorlin" "$artifacts"
+    bash -c "$session" smoke "$prefix/bin/quorlin" "$artifacts" "$wm_class"

@@ -17,6 +17,9 @@ cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$root/build" -j "$jobs"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
+echo "== Debian package and desktop metadata"
+"$root/scripts/package.sh"
+
 echo "== installed program on a private X server"
 "$root/scripts/smoke-x11.sh" "$root/build"
 

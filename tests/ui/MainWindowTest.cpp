@@ -1,3 +1,4 @@
+#include "CDatagramApp.h"
 #include "DialogDriver.h"
 #include "LoopbackPeer.h"
 #include "QtFieldOperations.h"
@@ -24,7 +25,8 @@ namespace {
 // Counts this process's threads; the receive threads must be gone after stops.
 int threadCount()
 {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 // A port that was free a moment ago, for fields that need a fixed number.
@@ -81,27 +83,27 @@ TEST(MainWindow, ShowsTheFieldTableWithDefaults)
     EXPECT_EQ(d.text(IDC_DEST_PORT), "3456");
     EXPECT_EQ(d.text(IDC_SERVER_IP), "localhost");
     EXPECT_EQ(d.text(IDC_SERVER_PORT), "3456");
-    for (int id : {IDC_SERVER_LOG, IDC_CLIENT_LOG, IDC_CLIENT_MESSAGE, IDC_REPLY_MESSAGE})
+    for (int id : { IDC_SERVER_LOG, IDC_CLIENT_LOG, IDC_CLIENT_MESSAGE, IDC_REPLY_MESSAGE })
         EXPECT_TRUE(d.text(id).isEmpty()) << id;
     EXPECT_TRUE(qobject_cast<QLineEdit*>(d.dialog.control(IDC_SERVER_IP))->isReadOnly());
     EXPECT_FALSE(qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO))->isChecked());
     EXPECT_EQ(qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST))->count(), 0);
 
-    for (int id : {IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
-                   IDC_PEER_DELETE_ALL, IDC_ECHO})
+    for (int id : { IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
+             IDC_PEER_DELETE_ALL, IDC_ECHO })
         EXPECT_TRUE(d.enabled(id)) << id;
     EXPECT_FALSE(d.enabled(IDC_SERVER_STOP));
     EXPECT_FALSE(d.enabled(IDC_CLIENT_STOP));
 
     // Every identifier of the field table maps to one control of its kind.
-    const int edits[] = {IDC_CLIENT_MESSAGE, IDC_DEST_IP, IDC_DEST_PORT, IDC_SERVER_IP, IDC_SERVER_PORT,
-                         IDC_REPLY_MESSAGE};
+    const int edits[]
+        = { IDC_CLIENT_MESSAGE, IDC_DEST_IP, IDC_DEST_PORT, IDC_SERVER_IP, IDC_SERVER_PORT, IDC_REPLY_MESSAGE };
     for (int id : edits)
         EXPECT_NE(qobject_cast<QLineEdit*>(d.dialog.control(id)), nullptr) << id;
-    for (int id : {IDC_SERVER_LOG, IDC_CLIENT_LOG})
+    for (int id : { IDC_SERVER_LOG, IDC_CLIENT_LOG })
         EXPECT_NE(qobject_cast<QPlainTextEdit*>(d.dialog.control(id)), nullptr) << id;
-    for (int id : {IDC_SERVER_START, IDC_SERVER_STOP, IDC_CLIENT_SEND, IDC_CLIENT_START, IDC_CLIENT_STOP,
-                   IDC_REPLY_SEND, IDC_PEER_DELETE, IDC_PEER_DELETE_ALL})
+    for (int id : { IDC_SERVER_START, IDC_SERVER_STOP, IDC_CLIENT_SEND, IDC_CLIENT_START, IDC_CLIENT_STOP,
+             IDC_REPLY_SEND, IDC_PEER_DELETE, IDC_PEER_DELETE_ALL })
         EXPECT_NE(qobject_cast<QPushButton*>(d.dialog.control(id)), nullptr) << id;
 }
 
@@ -154,6 +156,10 @@ TEST(MainWindow, APortInUseShowsOneMessageAndStaysStopped)
 {
     LoopbackPeer holder("127.0.0.1", 0);
     ASSERT_TRUE(holder.ok());
+    // The name Qt takes from the installed program file; the application
+    // object must replace it before any caption shows it.
+    QCoreApplication::setApplicationName(QStringLiteral("quorlin"));
+    const CDatagramApp app;
     DialogDriver d;
     d.type(IDC_SERVER_PORT, QString::number(holder.port()));
     MessageBoxWatcher box;
@@ -294,7 +300,7 @@ TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenCancelled)
 {
     DialogDriver d;
     QtFieldOperations ops(d.dialog.fields());
-    std::atomic<bool> returned{false};
+    std::atomic<bool> returned { false };
     std::thread receiver([&] {
         ops.appendLog(IDC_CLIENT_LOG, "late");
         returned = true;
