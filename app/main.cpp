@@ -1,10 +1,12 @@
 #include "CDatagramApp.h"
+#include "PlatformChoice.h"
 #include "Version.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    PlatformChoice::apply(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(QUORLIN_VERSION_STRING));
     // Ties the window to the installed desktop entry and its icon.
