@@ -10,6 +10,7 @@ packages=(
     fonts-wqy-microhei
     xvfb xauth xdotool imagemagick x11-utils
     dpkg-dev file
+    weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
 )
 
 missing=()
