@@ -70,6 +70,9 @@ env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR timeout 120 xvfb-run -a -s "-screen 0 
     2> >(grep -v "^dbus-daemon" >&2)
 
 # --- A Wayland session: headless weston 10 with XWayland, as a desktop has.
+# Qt 6.4 would crash natively here (no input seat), so the program runs
+# through XWayland (app/PlatformChoice) and is driven with xdotool there; a
+# Qt that runs it natively needs a Wayland-side driver instead.
 runtime="$work/runtime"
 mkdir -m 700 "$runtime"
 socket="quorlin-smoke-$$"
