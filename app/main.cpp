@@ -1,9 +1,11 @@
 #include "CDatagramApp.h"
+#include "PlatformChoice.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    PlatformChoice::apply(argc, argv);
     QApplication application(argc, argv);
     CDatagramApp app;
     app.InitInstance();

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool imagemagick x11-utils
     dpkg-dev file
     lintian desktop-file-utils appstream libxml2-utils librsvg2-bin man-db
+    weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
 )
 
 missing=()

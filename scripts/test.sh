@@ -23,6 +23,9 @@ echo "== Debian package and desktop metadata"
 echo "== installed program on a private X server"
 "$root/scripts/smoke-x11.sh" "$root/build"
 
+echo "== installed program: accessible names, twice the scale, a Wayland session"
+"$root/scripts/smoke-desktop.sh" "$root/build"
+
 # Sanitizers and fuzzing, each in its own clang build folder (scripts/sanitize.sh).
 "$root/scripts/sanitize.sh" asan tsan fuzz
 

@@ -63,7 +63,10 @@ void CDatagramDlg::OnInitDialog()
     const QString about = QString::fromUtf8(IDS_ABOUTBOX_TEXT);
     if (!about.isEmpty()) {
         m_windowMenu->addSeparator();
-        addCommand(about, IDM_ABOUTBOX);
+        QAction* aboutAction = addCommand(about, IDM_ABOUTBOX);
+        // F1 as well: the window menu is easy to miss.
+        aboutAction->setShortcut(QKeySequence(Qt::Key_F1));
+        addAction(aboutAction);
     }
     // Reaches the program only where the window manager does not take it.
     auto* menuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);

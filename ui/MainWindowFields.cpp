@@ -2,6 +2,7 @@
 
 #include "DialogUnits.h"
 #include "MainWindowTemplate.h"
+#include "PeerListBox.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -53,7 +54,7 @@ QWidget* createControl(const MainWindowTemplate::Control& c, QWidget& parent)
         return label;
     }
     case K::ListBox: {
-        auto* list = new QListWidget(&parent);
+        auto* list = new PeerListBox(&parent);
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setSortingEnabled(false);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -62,6 +63,23 @@ QWidget* createControl(const MainWindowTemplate::Control& c, QWidget& parent)
     }
     }
     return nullptr;
+}
+
+// The button that takes over when a start or stop button disables itself.
+int partnerOf(int id)
+{
+    switch (id) {
+    case IDC_SERVER_START:
+        return IDC_SERVER_STOP;
+    case IDC_SERVER_STOP:
+        return IDC_SERVER_START;
+    case IDC_CLIENT_START:
+        return IDC_CLIENT_STOP;
+    case IDC_CLIENT_STOP:
+        return IDC_CLIENT_START;
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -76,9 +94,18 @@ MainWindowFields::MainWindowFields(QWidget& window)
         QWidget* widget = createControl(*c, m_window);
         widget->setObjectName(c->id >= 0 ? QStringLiteral("control%1").arg(c->id) : QStringLiteral("label"));
         widget->setEnabled(!c->initiallyDisabled);
+        if (*c->accessibleName)
+            widget->setAccessibleName(QString::fromUtf8(c->accessibleName));
         m_inTemplateOrder.append(widget);
         if (c->id >= 0)
             m_controls.insert(c->id, widget);
+    }
+    // A field takes its spoken name from the label beside it.
+    const MainWindowTemplate::Control* c = MainWindowTemplate::begin();
+    for (QWidget* widget : m_inTemplateOrder) {
+        if (auto* label = qobject_cast<QLabel*>(widget); label && c->buddy)
+            label->setBuddy(control(c->buddy));
+        ++c;
     }
     layOut();
 }
@@ -210,8 +237,29 @@ void MainWindowFields::peerDelete(int index)
 
 void MainWindowFields::enableButton(int id, bool on)
 {
-    if (QWidget* widget = control(id))
-        widget->setEnabled(on);
+    QWidget* widget = control(id);
+    if (!widget)
+        return;
+    if (on) {
+        widget->setEnabled(true);
+        if (m_focusAwaits == id)
+            widget->setFocus(Qt::OtherFocusReason);
+        m_focusAwaits = 0;
+        return;
+    }
+    // A focused start or stop button that disables itself hands the focus to
+    // its partner, never on along the tab order where the next control (the
+    // client's send) would fire on one more Enter. The partner is enabled
+    // just after, so the focus waits for it.
+    m_focusAwaits = 0;
+    const int partner = partnerOf(id);
+    if (partner && widget->window()->focusWidget() == widget) {
+        if (QWidget* other = control(partner); other->isEnabled())
+            other->setFocus(Qt::OtherFocusReason);
+        else
+            m_focusAwaits = partner;
+    }
+    widget->setEnabled(false);
 }
 
 void MainWindowFields::showError(const QString& text)

@@ -47,4 +47,6 @@ private:
     QFont m_font;
     QHash<int, QWidget*> m_controls;
     QVector<QWidget*> m_inTemplateOrder;
+    // The button that takes the focus when it is next enabled, or 0.
+    int m_focusAwaits = 0;
 };

@@ -14,6 +14,8 @@ public:
         const char* caption;
         int x, y, width, height;
         bool initiallyDisabled;
+        int buddy; // a label: the field it captions; otherwise 0
+        const char* accessibleName; // what a screen reader says where caption or buddy would be ambiguous or missing
     };
 
     static constexpr int kWidth = 322;

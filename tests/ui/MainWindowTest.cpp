@@ -1,6 +1,7 @@
 #include "CDatagramApp.h"
 #include "DialogDriver.h"
 #include "LoopbackPeer.h"
+#include "PlatformChoice.h"
 #include "QtFieldOperations.h"
 
 #include <QApplication>
@@ -348,4 +349,51 @@ TEST(FieldOperationsOnTheWindow, ReadsCutAtWholeCharacters)
     d.type(IDC_REPLY_MESSAGE, QString(98, QChar('a')) + QStringLiteral("你"));
     // 98 ASCII bytes then a three-byte character: only the ASCII fits in 99.
     EXPECT_EQ(ops.readField(IDC_REPLY_MESSAGE, 100), std::string(98, 'a'));
+}
+
+// XWayland stands in for Wayland only where Qt's Wayland plugin can crash and
+// only when the user left the platform to the program.
+TEST(StartUp, FallsBackToXWaylandOnlyForAnAffectedQtInASessionThatOffersIt)
+{
+    struct Case {
+        bool wayland, x11, chosen;
+        int major, minor;
+        const char* platform;
+    };
+    const Case kCases[] = {
+        { true, true, false, 6, 4, "xcb" }, { true, true, false, 6, 5, "xcb" }, { true, true, false, 6, 6, "" },
+        { true, true, false, 7, 0, "" }, { true, true, true, 6, 4, "" }, // the user's own choice stands
+        { true, false, false, 6, 4, "" }, // no XWayland to fall back to
+        { false, true, false, 6, 4, "" }, // an X11 session
+        { false, false, false, 6, 4, "" }, // nothing to show a window on: Qt reports it
+    };
+    for (const Case& c : kCases) {
+        const PlatformChoice::Session session { c.wayland, c.x11, c.chosen, c.major, c.minor };
+        EXPECT_EQ(PlatformChoice::platformFor(session), QByteArray(c.platform))
+            << c.wayland << c.x11 << c.chosen << " Qt " << c.major << "." << c.minor;
+    }
+}
+
+TEST(StartUp, SeesTheUsersOwnPlatformChoiceInTheEnvironmentAndTheArguments)
+{
+    const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
+    char name[] = "quorlin";
+    char option[] = "-platform";
+    char longOption[] = "--platform";
+    char value[] = "xcb";
+    char other[] = "-reverse";
+    char* bare[] = { name, other };
+    char* withOption[] = { name, option, value };
+    char* withLongOption[] = { name, longOption, value };
+
+    qunsetenv("QT_QPA_PLATFORM");
+    EXPECT_FALSE(PlatformChoice::current(2, bare).platformChosen);
+    EXPECT_TRUE(PlatformChoice::current(3, withOption).platformChosen);
+    EXPECT_TRUE(PlatformChoice::current(3, withLongOption).platformChosen);
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    EXPECT_TRUE(PlatformChoice::current(2, bare).platformChosen);
+    const PlatformChoice::Session session = PlatformChoice::current(1, bare);
+    EXPECT_EQ(QStringLiteral("%1.%2").arg(session.qtMajor).arg(session.qtMinor),
+        QLatin1String(qVersion()).left(QLatin1String(qVersion()).lastIndexOf(QLatin1Char('.'))));
+    qputenv("QT_QPA_PLATFORM", saved);
 }

@@ -1,3 +1,4 @@
+#include "CAboutDlg.h"
 #include "WindowHarness.h"
 
 #include <QCheckBox>
@@ -199,4 +200,119 @@ TEST(WindowKeyboard, TheListKeepsInsertionOrder)
     const QStringList expected = {"127.0.0.9:9", "0.0.0.0:1", "127.0.0.1:50001", "10.0.0.5:4000"};
     for (int i = 0; i < expected.size(); ++i)
         EXPECT_EQ(fields.peerText(i), expected[i]);
+}
+
+// A focused start or stop button that disables itself hands the focus to its
+// partner, on Enter or Space; the next Enter then fires the partner.
+TEST(WindowKeyboard, AFocusedStartOrStopButtonHandsTheFocusToItsPartner)
+{
+    struct Step {
+        int fired, takesFocus;
+    };
+    const Step kSteps[] = {{1001, 1002}, {1002, 1001}, {1013, 1014}, {1014, 1013}};
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+        CDatagramDlg dialog;
+        ASSERT_TRUE(showActive(dialog));
+        dialog.fields().setText(1009, freePort());
+        dialog.fields().setText(1006, QStringLiteral("127.0.0.1"));
+        dialog.fields().setText(1007, freePort());
+        for (const Step& step : kSteps) {
+            focus(dialog, step.fired);
+            press(dialog, key);
+            EXPECT_FALSE(dialog.control(step.fired)->isEnabled()) << step.fired;
+            EXPECT_EQ(idOf(dialog, dialog.focusWidget()), step.takesFocus) << step.fired << " key " << key;
+        }
+        // Enter on the partner, where the focus went, stops the side again;
+        // the client's send is never reached.
+        ClickWatch clicks(dialog);
+        QSignalSpy send(qobject_cast<QPushButton*>(dialog.control(1003)), &QAbstractButton::clicked);
+        focus(dialog, 1001);
+        press(dialog, Qt::Key_Return);
+        press(dialog, Qt::Key_Return);
+        EXPECT_TRUE(dialog.control(1001)->isEnabled());
+        EXPECT_EQ(idOf(dialog, dialog.focusWidget()), 1001);
+        EXPECT_EQ(send.count(), 0);
+        EXPECT_EQ(clicks.total(), 2);
+        dialog.reject();
+    }
+}
+
+// Buttons switched while the focus is elsewhere leave it where it is, and
+// a stop of a side never started takes no focus.
+TEST(WindowKeyboard, ButtonsSwitchedWithoutTheFocusLeaveTheFocusAlone)
+{
+    CDatagramDlg dialog;
+    ASSERT_TRUE(showActive(dialog));
+    dialog.fields().setText(1009, freePort());
+    focus(dialog, 1017);
+    dialog.OnServerStart();
+    ASSERT_TRUE(dialog.server().listening());
+    EXPECT_EQ(idOf(dialog, dialog.focusWidget()), 1017);
+    dialog.OnServerStop();
+    dialog.OnClientStop();
+    EXPECT_EQ(idOf(dialog, dialog.focusWidget()), 1017);
+    dialog.reject();
+}
+
+// A single-selection list box the user cannot empty: Ctrl+click and
+// Ctrl+Space keep the selected entry; the list still starts with nothing
+// selected, and deleting the selected entry leaves nothing selected.
+TEST(WindowKeyboard, TheUserCannotEmptyThePeerListsSelection)
+{
+    CDatagramDlg dialog;
+    ASSERT_TRUE(showActive(dialog));
+    MainWindowFields& fields = dialog.fields();
+    QListWidget* list = fields.peerList();
+    for (const char* entry : {"127.0.0.1:50001", "127.0.0.5:4000", "127.0.0.9:9"})
+        fields.peerInsert(fields.peerCount(), QString::fromLatin1(entry));
+    EXPECT_EQ(fields.peerSelection(), -1);
+    const auto clickRow = [&](int row, Qt::KeyboardModifiers modifiers) {
+        const QPoint at = list->visualItemRect(list->item(row)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, at);
+    };
+
+    clickRow(1, Qt::NoModifier);
+    ASSERT_EQ(fields.peerSelection(), 1);
+    clickRow(1, Qt::ControlModifier);
+    EXPECT_EQ(fields.peerSelection(), 1);
+    focus(dialog, 1018);
+    press(dialog, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(fields.peerSelection(), 1);
+    // Moving and choosing another entry still works, with or without Ctrl.
+    clickRow(2, Qt::ControlModifier);
+    EXPECT_EQ(fields.peerSelection(), 2);
+    press(dialog, Qt::Key_Up);
+    EXPECT_EQ(fields.peerSelection(), 1);
+    EXPECT_EQ(list->selectedItems().size(), 1);
+
+    fields.peerDelete(1);
+    EXPECT_EQ(fields.peerSelection(), -1);
+    EXPECT_EQ(fields.peerCount(), 2);
+    dialog.reject();
+}
+
+// F1 opens the About box from wherever the focus is, as the menu entry does.
+TEST(WindowKeyboard, F1OpensTheAboutBox)
+{
+    for (int id : {1000, 1004, 1018, 1001}) {
+        CDatagramDlg dialog;
+        ASSERT_TRUE(showActive(dialog));
+        focus(dialog, id);
+        bool opened = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+                opened = about->parentWidget() == &dialog;
+                about->accept();
+            }
+        });
+        QTimer::singleShot(3000, &dialog, [] {
+            if (auto* open = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget()))
+                open->reject();
+        });
+        press(dialog, Qt::Key_F1);
+        EXPECT_TRUE(opened) << id;
+        EXPECT_TRUE(dialog.isVisible()) << id;
+        EXPECT_EQ(dialog.fields().text(1000), QString()) << id;
+        dialog.reject();
+    }
 }

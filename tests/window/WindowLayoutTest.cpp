@@ -2,12 +2,17 @@
 #include "CDatagramDlg.h"
 #include "DialogUnits.h"
 
+#include <QAccessible>
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QLabel>
 #include <QPushButton>
 #include <QRawFont>
+#include <QSet>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextLayout>
 
 #include <gtest/gtest.h>
@@ -18,32 +23,33 @@ struct Placed {
     int id;           // -1: a label, found by its caption
     const char* text; // the label's caption
     int x, y, width, height;
+    const char* name; // what a screen reader says for the control
 };
 
 // The window's controls in dialog units, as designed.
 const Placed kMainWindow[] = {
-    {1000, "", 5, 25, 210, 90},
-    {1001, "", 215, 5, 50, 14},
-    {1002, "", 265, 5, 50, 14},
-    {1003, "", 265, 175, 50, 14},
-    {1004, "", 5, 175, 247, 14},
-    {1006, "", 49, 155, 85, 14},
-    {1007, "", 170, 155, 25, 15},
-    {-1, "目的IP地址", 5, 157, 41, 8},
-    {-1, "目的端口", 136, 158, 33, 8},
-    {1008, "", 55, 5, 80, 14},
-    {1009, "", 185, 5, 25, 15},
-    {-1, "服务器IP地址", 5, 8, 49, 8},
-    {-1, "服务器端口", 140, 9, 41, 8},
-    {1010, "", 287, 122, 32, 10},
-    {1012, "", 5, 195, 310, 90},
-    {1013, "", 215, 155, 50, 14},
-    {1014, "", 265, 155, 50, 14},
-    {1016, "", 220, 120, 50, 14},
-    {1017, "", 5, 120, 210, 14},
-    {1018, "", 220, 25, 95, 75},
-    {1020, "", 220, 102, 45, 14},
-    {1021, "", 270, 102, 45, 14},
+    {1000, "", 5, 25, 210, 90, "服务器 日志"},
+    {1001, "", 215, 5, 50, 14, "服务器 开始"},
+    {1002, "", 265, 5, 50, 14, "服务器 结束"},
+    {1003, "", 265, 175, 50, 14, "客户端 发送"},
+    {1004, "", 5, 175, 247, 14, "客户端 消息"},
+    {1006, "", 49, 155, 85, 14, "目的IP地址"},
+    {1007, "", 170, 155, 25, 15, "目的端口"},
+    {-1, "目的IP地址", 5, 157, 41, 8, "目的IP地址"},
+    {-1, "目的端口", 136, 158, 33, 8, "目的端口"},
+    {1008, "", 55, 5, 80, 14, "服务器IP地址"},
+    {1009, "", 185, 5, 25, 15, "服务器端口"},
+    {-1, "服务器IP地址", 5, 8, 49, 8, "服务器IP地址"},
+    {-1, "服务器端口", 140, 9, 41, 8, "服务器端口"},
+    {1010, "", 287, 122, 32, 10, "回送"},
+    {1012, "", 5, 195, 310, 90, "客户端 日志"},
+    {1013, "", 215, 155, 50, 14, "客户端 开始"},
+    {1014, "", 265, 155, 50, 14, "客户端 结束"},
+    {1016, "", 220, 120, 50, 14, "服务器 发送"},
+    {1017, "", 5, 120, 210, 14, "服务器 回复"},
+    {1018, "", 220, 25, 95, 75, "服务器 发送者列表"},
+    {1020, "", 220, 102, 45, 14, "删除一项"},
+    {1021, "", 270, 102, 45, 14, "删除全部"},
 };
 
 QLabel* labelWithText(const QWidget& window, const QString& text)
@@ -107,6 +113,65 @@ TEST(MainWindowLayout, EveryControlStandsAtItsDialogUnitRectangle)
         EXPECT_EQ(widget->geometry(), units.toPixels(p.x, p.y, p.width, p.height)) << p.id << " " << p.text;
     }
     EXPECT_EQ(dialog.findChildren<QLabel*>().size(), 4);
+}
+
+// Fields are named by the label beside them, controls whose captions repeat
+// on both sides by side; every control a user can reach has its own name.
+TEST(MainWindowLayout, EveryControlHasTheNameAScreenReaderSpeaks)
+{
+    CDatagramDlg dialog;
+    QStringList reachable;
+    for (const Placed& p : kMainWindow) {
+        QWidget* widget = p.id >= 0 ? dialog.control(p.id) : labelWithText(dialog, QString::fromUtf8(p.text));
+        ASSERT_NE(widget, nullptr) << p.id << " " << p.text;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr) << p.id;
+        const QString name = accessible->text(QAccessible::Name);
+        EXPECT_EQ(name, QString::fromUtf8(p.name)) << p.id << " " << p.text;
+        if (widget->focusPolicy() & Qt::TabFocus)
+            reachable << name;
+    }
+    EXPECT_EQ(reachable.size(), 18);
+    EXPECT_EQ(reachable.size(), QSet<QString>(reachable.begin(), reachable.end()).size())
+        << reachable.join('|').toStdString();
+    // The visible captions stay as they were.
+    for (int id : {1001, 1013})
+        EXPECT_EQ(dialog.fields().text(id), QString::fromUtf8("开始"));
+    EXPECT_EQ(dialog.fields().text(1003), dialog.fields().text(1016));
+}
+
+// Every caption fits its control at its dialog-unit size: nothing is clipped,
+// at whatever scale factor the run uses (CTest runs this table again at 2).
+// A button's size hint has a style minimum, so its caption is measured
+// against the part of the button the style draws text in.
+TEST(MainWindowLayout, EveryCaptionFitsItsControl)
+{
+    CDatagramDlg dialog;
+    int checked = 0;
+    for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+        const QString text = widget->property("text").toString();
+        QRect room;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            room = label->contentsRect();
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = text;
+            room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+            QStyleOptionButton option;
+            option.initFrom(box);
+            option.text = text;
+            room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+        } else {
+            continue;
+        }
+        const QFontMetrics metrics(widget->font());
+        EXPECT_LE(metrics.horizontalAdvance(text), room.width()) << text.toStdString();
+        EXPECT_LE(metrics.height(), room.height()) << text.toStdString();
+        ++checked;
+    }
+    EXPECT_EQ(checked, 4 + 8 + 1); // labels, push buttons, the check box
 }
 
 TEST(MainWindowLayout, ClientAreaIsExactlyTheTemplateSizeAndFixed)
