@@ -5,6 +5,7 @@
 #include "Benchmarks.h"
 
 #include "CDatagramDlg.h"
+#include "LoopbackPeer.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -50,9 +51,9 @@ public:
     {
         for (int t = 0; t < 2; ++t) {
             m_threads.emplace_back([this, t, serverPort, clientAddress] {
-                std::vector<std::unique_ptr<LoopbackSocket>> sockets;
+                std::vector<std::unique_ptr<LoopbackPeer>> sockets;
                 for (int s = 0; s < 4; ++s)
-                    sockets.push_back(std::make_unique<LoopbackSocket>("127.0.0." + std::to_string(20 + 4 * t + s)));
+                    sockets.push_back(std::make_unique<LoopbackPeer>("127.0.0." + std::to_string(20 + 4 * t + s)));
                 std::mt19937 random(static_cast<unsigned>(t + 1));
                 char payload[1500];
                 for (char& c : payload)
@@ -76,7 +77,7 @@ public:
     }
 
 private:
-    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_stop { false };
     std::vector<std::thread> m_threads;
 };
 
@@ -84,8 +85,8 @@ bool reportCase(const char* label, const std::vector<double>& samples, const std
 {
     const Stats s = summarise(samples);
     const bool met = s.max < kTargetMs && s.count == static_cast<std::size_t>(kTrials);
-    printRow(std::string(label) + ": median / max (ms)", format(s.median, 3) + " / " + format(s.max, 3),
-             "max < 20", met);
+    printRow(
+        std::string(label) + ": median / max (ms)", format(s.median, 3) + " / " + format(s.max, 3), "max < 20", met);
     if (!note.empty())
         printNote(note);
     return met;
@@ -120,14 +121,14 @@ bool stopLatency()
         std::string address;
     };
     const Side sides[] = {
-        {"server", [&] { dialog.OnServerStart(); }, [&] { dialog.OnServerStop(); }, IDC_SERVER_LOG, serverPort,
-         "127.0.0.1"},
-        {"client", [&] { dialog.OnClientStart(); }, [&] { dialog.OnClientStop(); }, IDC_CLIENT_LOG,
-         ClientEndpoint::kLocalPort, kClientAddress},
+        { "server", [&] { dialog.OnServerStart(); }, [&] { dialog.OnServerStop(); }, IDC_SERVER_LOG, serverPort,
+            "127.0.0.1" },
+        { "client", [&] { dialog.OnClientStart(); }, [&] { dialog.OnClientStop(); }, IDC_CLIENT_LOG,
+            ClientEndpoint::kLocalPort, kClientAddress },
     };
 
     bool met = true;
-    LoopbackSocket sender("127.0.0.9");
+    LoopbackPeer sender("127.0.0.9");
     for (const Side& side : sides) {
         std::vector<double> blocked, waiting, flooded;
         int provenWaiting = 0;
@@ -161,9 +162,9 @@ bool stopLatency()
         met &= reportCase(label, blocked);
         std::snprintf(label, sizeof label, "%s, waiting for a field operation", side.name);
         met &= reportCase(label, waiting,
-                          provenWaiting == kTrials ? std::string()
-                                                   : std::to_string(kTrials - provenWaiting)
-                                  + " trials found the thread past its wait; they count as ordinary stops");
+            provenWaiting == kTrials ? std::string()
+                                     : std::to_string(kTrials - provenWaiting)
+                    + " trials found the thread past its wait; they count as ordinary stops");
         std::snprintf(label, sizeof label, "%s, under a flood from 8 senders", side.name);
         met &= reportCase(label, flooded);
     }

@@ -1,67 +1,16 @@
-#include "StressSupport.h"
+#include "Flood.h"
 
 #include <arpa/inet.h>
-#include <cstdio>
-#include <cstdlib>
-#include <dirent.h>
-#include <fstream>
 #include <netinet/in.h>
 #include <random>
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace stress {
-
-namespace {
-
-template <class Visit>
-void forEachEntry(const char* directory, Visit visit)
-{
-    if (DIR* dir = ::opendir(directory)) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_name[0] != '.')
-                visit(std::string(entry->d_name));
-        }
-        ::closedir(dir);
-    }
-}
-
-} // namespace
-
-Resources Resources::now()
-{
-    Resources r;
-    forEachEntry("/proc/self/fd", [&r](const std::string& fd) {
-        ++r.descriptors;
-        char link[64] = {};
-        const std::string path = "/proc/self/fd/" + fd;
-        if (::readlink(path.c_str(), link, sizeof link - 1) > 0 && std::string(link).rfind("socket:", 0) == 0)
-            ++r.sockets;
-    });
-    forEachEntry("/proc/self/task", [&r](const std::string& tid) {
-        std::ifstream comm("/proc/self/task/" + tid + "/comm");
-        std::string name;
-        std::getline(comm, name);
-        if (name != "Thread (pooled)")
-            ++r.threads;
-    });
-    // Reading the directory took a descriptor of its own; it is closed again.
-    --r.descriptors;
-    return r;
-}
-
-std::string Resources::describe() const
-{
-    return std::to_string(descriptors) + " descriptors (" + std::to_string(sockets) + " sockets), "
-        + std::to_string(threads) + " threads";
-}
-
 Flood::Flood(int senders, std::vector<Target> targets, std::chrono::seconds limit)
-    : m_targets(std::move(targets))
 {
     for (int i = 0; i < senders; ++i) {
         const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
+        sockaddr_in a {};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(0x7F000005u + static_cast<std::uint32_t>(i)); // 127.0.0.5 and up
         if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
@@ -70,8 +19,8 @@ Flood::Flood(int senders, std::vector<Target> targets, std::chrono::seconds limi
             ::close(fd);
     }
     std::vector<sockaddr_in> to;
-    for (const Target& t : m_targets) {
-        sockaddr_in a{};
+    for (const Target& t : targets) {
+        sockaddr_in a {};
         a.sin_family = AF_INET;
         a.sin_port = htons(t.port);
         // Anything outside 127.0.0.0/8 is never sent to.
@@ -94,7 +43,7 @@ Flood::Flood(int senders, std::vector<Target> targets, std::chrono::seconds limi
                 for (std::size_t s = static_cast<std::size_t>(t); s < m_sockets.size(); s += threads) {
                     const sockaddr_in& a = to[(i + s) % to.size()];
                     if (::sendto(m_sockets[s], payload, length, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&a),
-                                 sizeof a)
+                            sizeof a)
                         >= 0)
                         m_sent.fetch_add(1, std::memory_order_relaxed);
                 }
@@ -111,51 +60,3 @@ Flood::~Flood()
     for (const int fd : m_sockets)
         ::close(fd);
 }
-
-Watchdog::Watchdog()
-    : m_thread([this] {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        while (!m_quit) {
-            if (!m_armed) {
-                m_changed.wait(lock);
-                continue;
-            }
-            if (m_changed.wait_until(lock, m_deadline) == std::cv_status::timeout && m_armed
-                && std::chrono::steady_clock::now() >= m_deadline) {
-                std::fprintf(stderr, "watchdog: %s did not finish in time; giving up\n", m_what.c_str());
-                std::fflush(stderr);
-                std::_Exit(3);
-            }
-        }
-    })
-{
-}
-
-Watchdog::~Watchdog()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_quit = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
-}
-
-void Watchdog::arm(const std::string& what, std::chrono::milliseconds bound)
-{
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_what = what;
-        m_deadline = std::chrono::steady_clock::now() + bound;
-        m_armed = true;
-    }
-    m_changed.notify_all();
-}
-
-void Watchdog::disarm()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_armed = false;
-}
-
-} // namespace stress
