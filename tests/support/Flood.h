@@ -9,7 +9,8 @@
 
 // Senders on their own loopback addresses (127.0.0.5 and up), sending
 // datagrams of 0 to 1500 arbitrary bytes to the targets as fast as they
-// can, spread over a few threads. Runs until destroyed or `limit` passes.
+// can, spread over a few threads at the lowest priority. Runs until
+// destroyed or `limit` passes.
 class Flood {
 public:
     struct Target {
