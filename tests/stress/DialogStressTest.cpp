@@ -31,8 +31,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A liveness bound, not a speed target: a stop that takes this long is stuck.
-constexpr double kStopBoundMs = 1000;
+// A liveness bound, not a speed target: a stop that takes this long is
+// stuck. A stop waits for its receive thread to be scheduled once more, which
+// on a loaded machine can take seconds; the benchmark carries the speed figure.
+constexpr double kStopBoundMs = 5000;
 
 // Runs the window's events for `ms` milliseconds.
 void spin(int ms)

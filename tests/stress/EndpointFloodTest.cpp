@@ -19,8 +19,10 @@ namespace {
 
 constexpr int kCycles = 100;
 constexpr auto kTimeLimit = 90s;
-// A liveness bound, not a speed target: a stop that takes this long is stuck.
-constexpr double kStopBoundMs = 1000;
+// A liveness bound, not a speed target: a stop that takes this long is
+// stuck. A stop waits for its receive thread to be scheduled once more, which
+// on a loaded machine can take seconds; the benchmark carries the speed figure.
+constexpr double kStopBoundMs = 5000;
 const char* const kClientAddress = "127.0.0.48";
 
 } // namespace
