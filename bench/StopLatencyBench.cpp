@@ -22,10 +22,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <random>
 #include <thread>
 
