@@ -5,6 +5,7 @@
 #include "Benchmarks.h"
 
 #include "CDatagramDlg.h"
+#include "LoopbackPeer.h"
 #include "QtFieldOperations.h"
 
 #include <QCheckBox>
@@ -23,7 +24,7 @@ constexpr int kSamples = 250;
 // Longer than a pass's pause, so every datagram finds udplisten idle in its receive.
 constexpr auto kSpacing = std::chrono::milliseconds(20);
 
-void drain(const LoopbackSocket& socket)
+void drain(const LoopbackPeer& socket)
 {
     for (int i = 0; i < 100 && socket.receive(std::chrono::milliseconds(0)); ++i) {
     }
@@ -41,7 +42,7 @@ bool echoRoundTrip()
     dialog.OnServerStart();
     const std::uint16_t dialogPort = dialog.server().localEndpoint().port;
 
-    LoopbackSocket bare("127.0.0.1");
+    LoopbackPeer bare("127.0.0.1");
     std::thread bareLoop([&bare] {
         while (bare.echoOne()) {
         }
@@ -54,7 +55,7 @@ bool echoRoundTrip()
     int lost = 0;
     QEventLoop loop;
     std::thread client([&] {
-        LoopbackSocket socket("127.0.0.7");
+        LoopbackPeer socket("127.0.0.7");
         char payload[32];
         for (int i = 0; i < kWarmUp + kSamples; ++i) {
             for (const bool toDialog : {false, true}) {

@@ -6,7 +6,8 @@
 #include "Benchmarks.h"
 
 #include "CDatagramDlg.h"
-#include "MemoryWindow.h"
+#include "FakeFieldOperations.h"
+#include "LoopbackPeer.h"
 #include "ServerEndpoint.h"
 
 #include <QCheckBox>
@@ -38,7 +39,7 @@ BurstResult sendBurst(std::uint16_t port, QEventLoop* loop)
 {
     BurstResult result;
     std::thread client([&] {
-        LoopbackSocket socket("127.0.0.8");
+        LoopbackPeer socket("127.0.0.8");
         char payload[32];
         for (int i = 0; i < kBurst; ++i) {
             const int n = std::snprintf(payload, sizeof payload, "burst datagram %03d", i);
@@ -69,12 +70,15 @@ BurstResult sendBurst(std::uint16_t port, QEventLoop* loop)
 
 BurstResult runWithoutWindow()
 {
-    MemoryWindow window;
+    // The in-memory test window: the endpoints' floor, without Qt.
+    FakeFieldOperations window;
+    window.setEcho(true);
+    window.setField(IDC_SERVER_PORT, "0");
     ServerEndpoint server(window);
     server.start();
     BurstResult r = sendBurst(server.localEndpoint().port, nullptr);
     server.stop();
-    r.logLines = window.lines();
+    r.logLines = static_cast<int>(window.logLines(IDC_SERVER_LOG).size());
     return r;
 }
 

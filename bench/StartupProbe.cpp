@@ -2,10 +2,10 @@
 // (through CDatagramApp, as main() does) or a bare QDialog holding the same
 // widgets, and reports the time from the parent's spawn to the window's first
 // paint and the resident memory once idle. Then it closes the window.
-#include "BenchSupport.h"
 #include "CDatagramApp.h"
 #include "DialogUnits.h"
 #include "MainWindowTemplate.h"
+#include "Resources.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -84,8 +84,8 @@ protected:
 private:
     void reportAndClose()
     {
-        std::printf("shown_us=%lld rss_kib=%ld threads=%d\n", (m_shownNs - m_spawnNs) / 1000, bench::residentKiB(),
-                    bench::threadCount());
+        std::printf("shown_us=%lld rss_kib=%ld threads=%d\n", (m_shownNs - m_spawnNs) / 1000, Resources::residentKiB(),
+                    Resources::allThreads());
         std::fflush(stdout);
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             dialog->reject();

@@ -36,7 +36,6 @@ public:
 
     // Creates the socket (closing any held before). False, holding nothing, on failure.
     bool open();
-    bool isOpen() const { return m_fd >= 0; }
     bool bind(const Ipv4Endpoint& local);
     // The address the socket is bound to (port 0 before any bind or send).
     Ipv4Endpoint localEndpoint() const;

@@ -4,9 +4,9 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev llvm-14
+    cmake ninja-build g++ clang libclang-rt-14-dev llvm-14 clang-format-14
     qt6-base-dev libgl-dev
-    googletest libgtest-dev libbenchmark-dev
+    googletest libgtest-dev
     fonts-wqy-microhei
     xvfb xauth xdotool imagemagick x11-utils
     dpkg-dev file

@@ -3,9 +3,11 @@
 // must come through whole; and the run ended by Esc or the close sequence
 // while both sides are flooded.
 #include "CDatagramDlg.h"
+#include "Flood.h"
 #include "LoopbackPeer.h"
+#include "Resources.h"
 #include "SpinUntil.h"
-#include "StressSupport.h"
+#include "Watchdog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,8 +31,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A liveness bound, not a speed target: a stop that takes this long is stuck.
-constexpr double kStopBoundMs = 1000;
+// A liveness bound, not a speed target: a stop that takes this long is
+// stuck. A stop waits for its receive thread to be scheduled once more, which
+// on a loaded machine can take seconds; the benchmark carries the speed figure.
+constexpr double kStopBoundMs = 5000;
 
 // Runs the window's events for `ms` milliseconds.
 void spin(int ms)
@@ -96,17 +100,17 @@ TEST(DialogStress, StopAndStartAHundredTimesThroughTheHandlersUnderFlood)
 {
     constexpr int kCycles = 100;
     const char* const clientAddress = "127.0.0.49";
-    stress::Watchdog watchdog;
+    Watchdog watchdog;
     MessageBoxCatcher boxes;
     Window w(clientAddress);
     ASSERT_NE(w.port, 0);
-    const stress::Resources before = stress::Resources::now();
+    const Resources before = Resources::now();
 
     std::mt19937 random(7);
     std::vector<double> stops;
     int cycles = 0;
     {
-        stress::Flood flood(40, {{"127.0.0.1", w.port}, {clientAddress, ClientEndpoint::kLocalPort}});
+        Flood flood(40, { { "127.0.0.1", w.port }, { clientAddress, ClientEndpoint::kLocalPort } });
         QElapsedTimer elapsed;
         elapsed.start();
         for (; cycles < kCycles && elapsed.elapsed() < 90'000; ++cycles) {
@@ -123,9 +127,8 @@ TEST(DialogStress, StopAndStartAHundredTimesThroughTheHandlersUnderFlood)
             const bool serverFirst = random() % 2 == 0;
             for (int side = 0; side < 2; ++side) {
                 const bool isServer = (side == 0) == serverFirst;
-                stops.push_back(stress::timedStop(watchdog, isServer ? "OnServerStop" : "OnClientStop", [&] {
-                    isServer ? w.dialog.OnServerStop() : w.dialog.OnClientStop();
-                }));
+                stops.push_back(watchdog.timed(isServer ? "OnServerStop" : "OnClientStop",
+                    [&] { isServer ? w.dialog.OnServerStop() : w.dialog.OnClientStop(); }));
             }
             EXPECT_FALSE(w.dialog.server().listening());
             EXPECT_FALSE(w.dialog.client().running());
@@ -161,16 +164,20 @@ TEST(DialogStress, StopAndStartAHundredTimesThroughTheHandlersUnderFlood)
         EXPECT_FALSE(named.contains(parts[0])) << "listed twice: " << entry.toStdString();
         named.insert(parts[0]);
     }
-    const stress::Resources after = stress::Resources::now();
+    const Resources after = Resources::now();
     EXPECT_EQ(after, before) << "before: " << before.describe() << "; after: " << after.describe();
 }
 
 // At 90 a second a stream stays under the one-per-pass ceiling, so nothing
 // may be dropped: every datagram is logged once, in order, and echoed once.
+// A loaded machine may still fall behind that pace; the sender then waits
+// for echoes rather than overflow the socket's queue, which would lose
+// datagrams for want of CPU instead of a fault.
 TEST(DialogStress, ASteadyStreamOfAThousandIsLoggedAndEchoedExactlyOnceInOrder)
 {
     constexpr int kCount = 1000;
     constexpr auto kInterval = std::chrono::microseconds(1'000'000 / 90);
+    constexpr std::size_t kInFlight = 32;
     Window w("127.0.0.50");
     QPlainTextEdit* log = w.dialog.fields().log(IDC_SERVER_LOG);
     log->clear();
@@ -180,11 +187,16 @@ TEST(DialogStress, ASteadyStreamOfAThousandIsLoggedAndEchoedExactlyOnceInOrder)
     LoopbackPeer sender("127.0.0.51");
     ASSERT_TRUE(sender.ok());
     std::vector<std::string> sent, echoed;
-    std::atomic<bool> sending{true};
+    std::atomic<bool> sending { true };
     std::thread stream([&] {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < kCount; ++i) {
             std::this_thread::sleep_until(start + i * kInterval);
+            const auto waitUntil = std::chrono::steady_clock::now() + 10s;
+            while (sent.size() >= echoed.size() + kInFlight && std::chrono::steady_clock::now() < waitUntil) {
+                if (auto d = sender.receive(20ms))
+                    echoed.push_back(d->bytes);
+            }
             char text[16];
             std::snprintf(text, sizeof text, "seq %04d", i);
             if (sender.sendTo(text, w.port))
@@ -224,8 +236,8 @@ namespace {
 void endTheRunUnderFlood(const char* clientAddress, const std::function<void(CDatagramDlg&)>& end)
 {
     Window w(clientAddress);
-    stress::Flood flood(40, {{"127.0.0.1", w.port}, {clientAddress, ClientEndpoint::kLocalPort}});
-    const stress::Resources before = stress::Resources::now();
+    Flood flood(40, { { "127.0.0.1", w.port }, { clientAddress, ClientEndpoint::kLocalPort } });
+    const Resources before = Resources::now();
     w.dialog.OnServerStart();
     w.dialog.OnClientStart();
     ASSERT_TRUE(w.dialog.server().listening());
@@ -246,10 +258,10 @@ void endTheRunUnderFlood(const char* clientAddress, const std::function<void(CDa
     ASSERT_TRUE(ended);
     EXPECT_FALSE(forced) << "the run did not end";
 
-    stress::Resources after = stress::Resources::now();
+    Resources after = Resources::now();
     while (!(after == before) && sinceEnd.elapsed() < 1000) {
         std::this_thread::sleep_for(5ms);
-        after = stress::Resources::now();
+        after = Resources::now();
     }
     EXPECT_EQ(after, before) << "one second after the end: " << after.describe() << "; before: " << before.describe();
     EXPECT_FALSE(w.dialog.server().listening());

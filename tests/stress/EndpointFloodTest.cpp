@@ -3,8 +3,10 @@
 // instrument.
 #include "ClientEndpoint.h"
 #include "FakeFieldOperations.h"
+#include "Flood.h"
+#include "Resources.h"
 #include "ServerEndpoint.h"
-#include "StressSupport.h"
+#include "Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +19,17 @@ namespace {
 
 constexpr int kCycles = 100;
 constexpr auto kTimeLimit = 90s;
-// A liveness bound, not a speed target: a stop that takes this long is stuck.
-constexpr double kStopBoundMs = 1000;
+// A liveness bound, not a speed target: a stop that takes this long is
+// stuck. A stop waits for its receive thread to be scheduled once more, which
+// on a loaded machine can take seconds; the benchmark carries the speed figure.
+constexpr double kStopBoundMs = 5000;
 const char* const kClientAddress = "127.0.0.48";
 
 } // namespace
 
 TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
 {
-    stress::Watchdog watchdog;
+    Watchdog watchdog;
     FakeFieldOperations serverOps, clientOps;
     ServerEndpoint server(serverOps);
     ClientEndpoint client(clientOps);
@@ -44,13 +48,13 @@ TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
     server.stop();
     client.stop();
     serverOps.setField(IDC_SERVER_PORT, std::to_string(port));
-    const stress::Resources before = stress::Resources::now();
+    const Resources before = Resources::now();
 
     std::mt19937 random(42);
     std::vector<double> stops;
     int cycles = 0, heldStops = 0;
     {
-        stress::Flood flood(40, {{"127.0.0.1", port}, {kClientAddress, ClientEndpoint::kLocalPort}});
+        Flood flood(40, { { "127.0.0.1", port }, { kClientAddress, ClientEndpoint::kLocalPort } });
         const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
         for (; cycles < kCycles && std::chrono::steady_clock::now() < deadline; ++cycles) {
             server.start();
@@ -73,10 +77,11 @@ TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
                 FakeFieldOperations& ops = isServer ? serverOps : clientOps;
                 double ms = 0;
                 const bool inTime = ops.returnsWithin(5s, [&] {
-                    ms = stress::timedStop(watchdog, isServer ? "server stop" : "client stop",
-                                           [&] { isServer ? server.stop() : client.stop(); });
+                    ms = watchdog.timed(
+                        isServer ? "server stop" : "client stop", [&] { isServer ? server.stop() : client.stop(); });
                 });
-                EXPECT_TRUE(inTime) << (isServer ? "server" : "client") << " stop stuck on the window, cycle " << cycles;
+                EXPECT_TRUE(inTime) << (isServer ? "server" : "client") << " stop stuck on the window, cycle "
+                                    << cycles;
                 stops.push_back(ms);
             }
             if (hold)
@@ -97,6 +102,6 @@ TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
         EXPECT_FALSE(clientOps.logLines(IDC_CLIENT_LOG).empty());
     }
 
-    const stress::Resources after = stress::Resources::now();
+    const Resources after = Resources::now();
     EXPECT_EQ(after, before) << "before: " << before.describe() << "; after: " << after.describe();
 }

@@ -10,7 +10,7 @@ namespace {
 
 bool isLoopback(const std::string& address)
 {
-    in_addr a{};
+    in_addr a {};
     return inet_pton(AF_INET, address.c_str(), &a) == 1 && (ntohl(a.s_addr) >> 24) == 127;
 }
 
@@ -22,7 +22,7 @@ LoopbackPeer::LoopbackPeer(const std::string& address, std::uint16_t port)
     if (!isLoopback(address))
         return;
     m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
+    sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     inet_pton(AF_INET, address.c_str(), &a.sin_addr);
@@ -40,7 +40,7 @@ LoopbackPeer::~LoopbackPeer()
 
 std::uint16_t LoopbackPeer::port() const
 {
-    sockaddr_in a{};
+    sockaddr_in a {};
     socklen_t len = sizeof a;
     if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
         return 0;
@@ -49,25 +49,29 @@ std::uint16_t LoopbackPeer::port() const
 
 bool LoopbackPeer::sendTo(const std::string& bytes, std::uint16_t port, const std::string& address) const
 {
+    return sendTo(bytes.data(), bytes.size(), port, address);
+}
+
+bool LoopbackPeer::sendTo(const char* data, std::size_t length, std::uint16_t port, const std::string& address) const
+{
     if (m_fd < 0 || !isLoopback(address))
         return false;
-    sockaddr_in a{};
+    sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     inet_pton(AF_INET, address.c_str(), &a.sin_addr);
-    return ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a)
-        == static_cast<ssize_t>(bytes.size());
+    return ::sendto(m_fd, data, length, 0, reinterpret_cast<sockaddr*>(&a), sizeof a) == static_cast<ssize_t>(length);
 }
 
 std::optional<LoopbackPeer::Datagram> LoopbackPeer::receive(std::chrono::milliseconds timeout) const
 {
     if (m_fd < 0)
         return std::nullopt;
-    pollfd p{m_fd, POLLIN, 0};
+    pollfd p { m_fd, POLLIN, 0 };
     if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
         return std::nullopt;
     char buffer[65536];
-    sockaddr_in from{};
+    sockaddr_in from {};
     socklen_t len = sizeof from;
     const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0)
@@ -79,4 +83,23 @@ std::optional<LoopbackPeer::Datagram> LoopbackPeer::receive(std::chrono::millise
     d.fromAddress = text;
     d.fromPort = ntohs(from.sin_port);
     return d;
+}
+
+bool LoopbackPeer::echoOne() const
+{
+    char buffer[2048];
+    sockaddr_in from {};
+    socklen_t len = sizeof from;
+    const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+    // After shutdown() every receive returns 0 at once.
+    if (n <= 0)
+        return false;
+    if ((ntohl(from.sin_addr.s_addr) >> 24) == 127)
+        ::sendto(m_fd, buffer, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr*>(&from), len);
+    return true;
+}
+
+void LoopbackPeer::shutdown() const
+{
+    ::shutdown(m_fd, SHUT_RDWR);
 }

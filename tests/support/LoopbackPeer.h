@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,9 +30,17 @@ public:
 
     // Only loopback destinations are accepted; anything else is refused.
     bool sendTo(const std::string& bytes, std::uint16_t port, const std::string& address = "127.0.0.1") const;
+    bool sendTo(
+        const char* data, std::size_t length, std::uint16_t port, const std::string& address = "127.0.0.1") const;
     std::optional<Datagram> receive(std::chrono::milliseconds timeout) const;
     // True when nothing arrives within `quiet`.
     bool nothingWithin(std::chrono::milliseconds quiet) const { return !receive(quiet).has_value(); }
+
+    // Blocks for one datagram and sends it straight back (a bare echo loop's
+    // pass). False once shutdown() was called.
+    bool echoOne() const;
+    // Wakes a blocked echoOne(), from any thread.
+    void shutdown() const;
 
 private:
     int m_fd = -1;
