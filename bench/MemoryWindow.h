@@ -4,14 +4,15 @@
 
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // A window that costs nothing: the endpoints' floor, without Qt. The echo
 // box is checked; fields hold what was set.
 class MemoryWindow final : public FieldOperations {
 public:
-    void cancelWaits() override {}
-    void resumeWaits() override {}
+    void cancelWaits() override { }
+    void resumeWaits() override { }
     std::string readWholeField(ControlId id) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -29,30 +30,22 @@ public:
         ++m_lines;
     }
     bool echoChecked() override { return true; }
-    int peerFind(const std::string& text) override
+    void peerRegister(const std::string& entry) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (std::size_t i = 0; i < m_peers.size(); ++i) {
-            if (m_peers[i] == text)
-                return static_cast<int>(i);
-        }
-        return kNone;
+        if (m_peers.insert(entry).second)
+            m_order.push_back(entry);
     }
     int peerCount() override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return static_cast<int>(m_peers.size());
-    }
-    void peerInsert(int, const std::string& text) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_peers.push_back(text);
+        return static_cast<int>(m_order.size());
     }
     int peerSelection() override { return kNone; }
     std::string peerText(int) override { return std::string(); }
-    void peerDelete(int) override {}
-    void enableButton(ControlId, bool) override {}
-    void showError(const std::string&) override {}
+    void peerDelete(int) override { }
+    void enableButton(ControlId, bool) override { }
+    void showError(const std::string&) override { }
 
     int lines()
     {
@@ -64,5 +57,6 @@ private:
     std::mutex m_mutex;
     std::string m_serverPort = "0";
     int m_lines = 0;
-    std::vector<std::string> m_peers;
+    std::unordered_set<std::string> m_peers;
+    std::vector<std::string> m_order;
 };

@@ -24,7 +24,8 @@ namespace {
 // Counts this process's threads; the receive threads must be gone after stops.
 int threadCount()
 {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 // A port that was free a moment ago, for fields that need a fixed number.
@@ -81,27 +82,27 @@ TEST(MainWindow, ShowsTheFieldTableWithDefaults)
     EXPECT_EQ(d.text(IDC_DEST_PORT), "3456");
     EXPECT_EQ(d.text(IDC_SERVER_IP), "localhost");
     EXPECT_EQ(d.text(IDC_SERVER_PORT), "3456");
-    for (int id : {IDC_SERVER_LOG, IDC_CLIENT_LOG, IDC_CLIENT_MESSAGE, IDC_REPLY_MESSAGE})
+    for (int id : { IDC_SERVER_LOG, IDC_CLIENT_LOG, IDC_CLIENT_MESSAGE, IDC_REPLY_MESSAGE })
         EXPECT_TRUE(d.text(id).isEmpty()) << id;
     EXPECT_TRUE(qobject_cast<QLineEdit*>(d.dialog.control(IDC_SERVER_IP))->isReadOnly());
     EXPECT_FALSE(qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO))->isChecked());
     EXPECT_EQ(qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST))->count(), 0);
 
-    for (int id : {IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
-                   IDC_PEER_DELETE_ALL, IDC_ECHO})
+    for (int id : { IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
+             IDC_PEER_DELETE_ALL, IDC_ECHO })
         EXPECT_TRUE(d.enabled(id)) << id;
     EXPECT_FALSE(d.enabled(IDC_SERVER_STOP));
     EXPECT_FALSE(d.enabled(IDC_CLIENT_STOP));
 
     // Every identifier of the field table maps to one control of its kind.
-    const int edits[] = {IDC_CLIENT_MESSAGE, IDC_DEST_IP, IDC_DEST_PORT, IDC_SERVER_IP, IDC_SERVER_PORT,
-                         IDC_REPLY_MESSAGE};
+    const int edits[]
+        = { IDC_CLIENT_MESSAGE, IDC_DEST_IP, IDC_DEST_PORT, IDC_SERVER_IP, IDC_SERVER_PORT, IDC_REPLY_MESSAGE };
     for (int id : edits)
         EXPECT_NE(qobject_cast<QLineEdit*>(d.dialog.control(id)), nullptr) << id;
-    for (int id : {IDC_SERVER_LOG, IDC_CLIENT_LOG})
+    for (int id : { IDC_SERVER_LOG, IDC_CLIENT_LOG })
         EXPECT_NE(qobject_cast<QPlainTextEdit*>(d.dialog.control(id)), nullptr) << id;
-    for (int id : {IDC_SERVER_START, IDC_SERVER_STOP, IDC_CLIENT_SEND, IDC_CLIENT_START, IDC_CLIENT_STOP,
-                   IDC_REPLY_SEND, IDC_PEER_DELETE, IDC_PEER_DELETE_ALL})
+    for (int id : { IDC_SERVER_START, IDC_SERVER_STOP, IDC_CLIENT_SEND, IDC_CLIENT_START, IDC_CLIENT_STOP,
+             IDC_REPLY_SEND, IDC_PEER_DELETE, IDC_PEER_DELETE_ALL })
         EXPECT_NE(qobject_cast<QPushButton*>(d.dialog.control(id)), nullptr) << id;
 }
 
@@ -294,7 +295,7 @@ TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenCancelled)
 {
     DialogDriver d;
     QtFieldOperations ops(d.dialog.fields());
-    std::atomic<bool> returned{false};
+    std::atomic<bool> returned { false };
     std::thread receiver([&] {
         ops.appendLog(IDC_CLIENT_LOG, "late");
         returned = true;
@@ -322,7 +323,7 @@ TEST(FieldOperationsOnTheWindow, CallsAfterTheRunEndedChangeNothing)
     ops.endRun();
     std::thread receiver([&] {
         ops.appendLog(IDC_SERVER_LOG, "x");
-        ops.peerInsert(0, "127.0.0.1:1");
+        ops.peerRegister("127.0.0.1:1");
         EXPECT_FALSE(ops.echoChecked());
         EXPECT_EQ(ops.peerCount(), 0);
         EXPECT_EQ(ops.readWholeField(IDC_DEST_IP), "");
