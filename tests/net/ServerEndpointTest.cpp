@@ -1,6 +1,8 @@
 #include "ServerEndpoint.h"
+#include "AddressText.h"
 #include "FakeFieldOperations.h"
 #include "LoopbackPeer.h"
+#include "OwnAddress.h"
 
 #include <gtest/gtest.h>
 
@@ -124,6 +126,92 @@ TEST_F(ServerTest, ListsEachSenderOnceInTheOrderFirstHeard)
     ASSERT_TRUE(ops.waitForPeers(4, kWait));
     EXPECT_EQ(ops.peers(), (Lines { b.name(), a.name(), c.name(), marker.name() }));
 }
+
+// A pass is log, echo, register: held at registration, the line is logged
+// and the echo is already out.
+TEST_F(ServerTest, APassLogsThenEchoesThenRegisters)
+{
+    ops.setEcho(true);
+    ops.holdCalls(true, "peerRegister");
+    LoopbackPeer peer("127.0.0.5");
+    ASSERT_TRUE(peer.sendTo("ordered", port));
+    ASSERT_TRUE(ops.waitUntilCallHeld(kWait));
+    EXPECT_EQ(ops.logLines(IDC_SERVER_LOG), Lines { "ordered" });
+    EXPECT_TRUE(peer.receive(kWait).has_value()) << "not echoed before registering";
+    EXPECT_TRUE(ops.peers().empty());
+    ops.holdCalls(false);
+    ASSERT_TRUE(ops.waitForPeers(1, kWait));
+    EXPECT_EQ(ops.peers(), Lines { peer.name() });
+}
+
+// Echoing a datagram from the server's own address and port would send it
+// back to the server, which would echo it again, for ever.
+TEST_F(ServerTest, ADatagramFromItsOwnAddressAndPortIsLoggedAndListedButNotEchoed)
+{
+    ops.setEcho(true);
+    const auto forged = LoopbackPeer::sendForged("self", "127.0.0.1", port, "127.0.0.1", port);
+    if (forged == LoopbackPeer::Forged::NotPermitted)
+        GTEST_SKIP() << "forging a source needs CAP_NET_RAW (root); OwnAddress.DecidesWhichSourcesAreTheServersOwn "
+                        "still tests the rule";
+    ASSERT_EQ(forged, LoopbackPeer::Forged::Sent);
+    // Once it is listed its pass is over: an echo would be queued already.
+    ASSERT_TRUE(ops.waitForPeers(1, kWait));
+
+    LoopbackPeer otherPort("127.0.0.1");
+    ASSERT_TRUE(otherPort.sendTo("other", port));
+    auto echo = otherPort.receive(kWait);
+    ASSERT_TRUE(echo.has_value()) << "another port of this host was not echoed";
+    EXPECT_EQ(echo->bytes, "other");
+    ASSERT_TRUE(ops.waitForPeers(2, kWait));
+    EXPECT_EQ(ops.logLines(IDC_SERVER_LOG), (Lines { "self", "other" }));
+    EXPECT_EQ(ops.peers(), (Lines { "127.0.0.1:" + std::to_string(port), otherPort.name() }));
+}
+
+namespace {
+
+struct OwnSourceCase {
+    const char* source;
+    bool samePort;
+    std::vector<const char*> interfaces;
+    bool fromItself;
+};
+
+void PrintTo(const OwnSourceCase& c, std::ostream* os)
+{
+    *os << c.source << (c.samePort ? " same port" : " other port");
+}
+
+class OwnAddressTest : public ::testing::TestWithParam<OwnSourceCase> { };
+
+} // namespace
+
+TEST_P(OwnAddressTest, DecidesWhichSourcesAreTheServersOwn)
+{
+    const OwnSourceCase& c = GetParam();
+    constexpr std::uint16_t kOwnPort = 3456;
+    int asked = 0;
+    const OwnAddress::HostAddresses interfaces = [&] {
+        ++asked;
+        std::vector<std::uint32_t> addresses;
+        for (const char* a : c.interfaces)
+            addresses.push_back(AddressText::toAddress(a));
+        return addresses;
+    };
+    const Ipv4Endpoint source { AddressText::toAddress(c.source), c.samePort ? kOwnPort : std::uint16_t(kOwnPort + 1) };
+    EXPECT_EQ(OwnAddress::isFromItself(source, kOwnPort, interfaces), c.fromItself);
+    if (!c.samePort) {
+        EXPECT_EQ(asked, 0) << "looked the interfaces up for a port that is not ours";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, OwnAddressTest,
+    ::testing::Values(OwnSourceCase { "127.0.0.1", true, {}, true },
+        OwnSourceCase { "127.255.255.254", true, {}, true }, OwnSourceCase { "0.0.0.0", true, {}, true },
+        OwnSourceCase { "192.0.2.1", true, {}, false }, OwnSourceCase { "192.0.2.1", true, { "192.0.2.1" }, true },
+        OwnSourceCase { "192.0.2.2", true, { "192.0.2.1", "10.0.0.5" }, false },
+        OwnSourceCase { "126.255.255.255", true, {}, false }, OwnSourceCase { "128.0.0.1", true, {}, false },
+        OwnSourceCase { "10.0.0.127", true, {}, false }, OwnSourceCase { "127.0.0.1", false, {}, false },
+        OwnSourceCase { "192.0.2.1", false, { "192.0.2.1" }, false }));
 
 namespace {
 class ServerPortPrefixTest : public ServerTest, public ::testing::WithParamInterface<std::pair<int, int>> { };

@@ -1,7 +1,11 @@
 #include "LoopbackPeer.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
 #include <netinet/in.h>
+#include <netinet/ip.h>
+#include <netinet/udp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,7 +14,7 @@ namespace {
 
 bool isLoopback(const std::string& address)
 {
-    in_addr a{};
+    in_addr a {};
     return inet_pton(AF_INET, address.c_str(), &a) == 1 && (ntohl(a.s_addr) >> 24) == 127;
 }
 
@@ -22,7 +26,7 @@ LoopbackPeer::LoopbackPeer(const std::string& address, std::uint16_t port)
     if (!isLoopback(address))
         return;
     m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
+    sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     inet_pton(AF_INET, address.c_str(), &a.sin_addr);
@@ -40,7 +44,7 @@ LoopbackPeer::~LoopbackPeer()
 
 std::uint16_t LoopbackPeer::port() const
 {
-    sockaddr_in a{};
+    sockaddr_in a {};
     socklen_t len = sizeof a;
     if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
         return 0;
@@ -51,7 +55,7 @@ bool LoopbackPeer::sendTo(const std::string& bytes, std::uint16_t port, const st
 {
     if (m_fd < 0 || !isLoopback(address))
         return false;
-    sockaddr_in a{};
+    sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     inet_pton(AF_INET, address.c_str(), &a.sin_addr);
@@ -59,15 +63,52 @@ bool LoopbackPeer::sendTo(const std::string& bytes, std::uint16_t port, const st
         == static_cast<ssize_t>(bytes.size());
 }
 
+LoopbackPeer::Forged LoopbackPeer::sendForged(const std::string& bytes, const std::string& fromAddress,
+    std::uint16_t fromPort, const std::string& toAddress, std::uint16_t toPort)
+{
+    if (!isLoopback(fromAddress) || !isLoopback(toAddress) || bytes.size() > 1400)
+        return Forged::Failed;
+    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW);
+    if (fd < 0)
+        return errno == EPERM || errno == EACCES ? Forged::NotPermitted : Forged::Failed;
+
+    // IPPROTO_RAW: we write the IP header; the kernel fills in its checksum.
+    // A UDP checksum of zero means "none" over IPv4.
+    char packet[sizeof(iphdr) + sizeof(udphdr) + 1400] = {};
+    const std::size_t total = sizeof(iphdr) + sizeof(udphdr) + bytes.size();
+    iphdr ip {};
+    ip.version = 4;
+    ip.ihl = sizeof(iphdr) / 4;
+    ip.ttl = 64;
+    ip.protocol = IPPROTO_UDP;
+    ip.tot_len = htons(static_cast<std::uint16_t>(total));
+    inet_pton(AF_INET, fromAddress.c_str(), &ip.saddr);
+    inet_pton(AF_INET, toAddress.c_str(), &ip.daddr);
+    udphdr udp {};
+    udp.source = htons(fromPort);
+    udp.dest = htons(toPort);
+    udp.len = htons(static_cast<std::uint16_t>(sizeof(udphdr) + bytes.size()));
+    std::memcpy(packet, &ip, sizeof ip);
+    std::memcpy(packet + sizeof ip, &udp, sizeof udp);
+    std::memcpy(packet + sizeof ip + sizeof udp, bytes.data(), bytes.size());
+
+    sockaddr_in to {};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = ip.daddr;
+    const ssize_t n = ::sendto(fd, packet, total, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ::close(fd);
+    return n == static_cast<ssize_t>(total) ? Forged::Sent : Forged::Failed;
+}
+
 std::optional<LoopbackPeer::Datagram> LoopbackPeer::receive(std::chrono::milliseconds timeout) const
 {
     if (m_fd < 0)
         return std::nullopt;
-    pollfd p{m_fd, POLLIN, 0};
+    pollfd p { m_fd, POLLIN, 0 };
     if (::poll(&p, 1, static_cast<int>(timeout.count())) <= 0)
         return std::nullopt;
     char buffer[65536];
-    sockaddr_in from{};
+    sockaddr_in from {};
     socklen_t len = sizeof from;
     const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
     if (n < 0)
