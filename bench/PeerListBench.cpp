@@ -34,34 +34,50 @@ struct ListedDialog {
             QCoreApplication::processEvents();
     }
 
+    struct Sample {
+        double total = 0;
+        double layout = 0; // the register and the list's delayed relayout, before any repaint
+    };
+
     // One new sender registered and waited out; removed again untimed, so
     // the list keeps its length.
-    double registerOne(int serial)
+    Sample registerOne(int serial)
     {
         MainWindowFields& fields = dialog.fields();
         const QString entry = QStringLiteral("127.5.%1.%2:5000").arg(serial / 250).arg(1 + serial % 250);
+        Sample sample;
         const Clock::time_point start = Clock::now();
         fields.peerRegister(entry);
+        QCoreApplication::processEvents();
+        sample.layout = microsecondsBetween(start, Clock::now());
         settle();
-        const double us = microsecondsBetween(start, Clock::now());
+        sample.total = microsecondsBetween(start, Clock::now());
         fields.peerDelete(fields.peerCount() - 1);
         settle();
-        return us;
+        return sample;
     }
 
     CDatagramDlg dialog;
 };
 
-// Medians for a short and a long list, sampled in turns so that noise from
-// the rest of the machine falls on both alike.
-std::pair<Stats, Stats> measure(ListedDialog& shortList, ListedDialog& longList, int samples)
+struct Measured {
+    Stats shortTotal, longTotal, shortLayout, longLayout;
+};
+
+// A short and a long list, sampled in turns so that noise from the rest of
+// the machine falls on both alike.
+Measured measure(ListedDialog& shortList, ListedDialog& longList, int samples)
 {
-    std::vector<double> a, b;
+    std::vector<double> shortTotal, longTotal, shortLayout, longLayout;
     for (int i = 0; i < samples; ++i) {
-        a.push_back(shortList.registerOne(i));
-        b.push_back(longList.registerOne(i));
+        const ListedDialog::Sample a = shortList.registerOne(i);
+        const ListedDialog::Sample b = longList.registerOne(i);
+        shortTotal.push_back(a.total);
+        shortLayout.push_back(a.layout);
+        longTotal.push_back(b.total);
+        longLayout.push_back(b.layout);
     }
-    return { summarise(a), summarise(b) };
+    return { summarise(shortTotal), summarise(longTotal), summarise(shortLayout), summarise(longLayout) };
 }
 
 } // namespace
@@ -74,18 +90,25 @@ bool peerRegistration()
     // The lever: a list that measures every row again after each insert.
     for (ListedDialog* d : { &shortList, &longList })
         d->dialog.fields().peerList()->setUniformItemSizes(false);
-    const auto [shortOff, longOff] = measure(shortList, longList, kSamples / 10);
+    const Measured off = measure(shortList, longList, kSamples / 10);
     printRow("rows measured one by one: 10 / 10,000 listed (median)",
-        format(shortOff.median, 0) + " / " + format(longOff.median, 0), "", true);
+        format(off.shortTotal.median, 0) + " / " + format(off.longTotal.median, 0), "", true);
 
     for (ListedDialog* d : { &shortList, &longList })
         d->dialog.fields().peerList()->setUniformItemSizes(true);
-    const auto [shortOn, longOn] = measure(shortList, longList, kSamples);
-    printRow("uniform rows: 10 / 10,000 listed (median)", format(shortOn.median, 0) + " / " + format(longOn.median, 0),
-        "", true);
-    const double ratio = longOn.median / shortOn.median;
+    const Measured on = measure(shortList, longList, kSamples);
+    printRow("uniform rows: 10 / 10,000 listed (median)",
+        format(on.shortTotal.median, 0) + " / " + format(on.longTotal.median, 0), "", true);
+    // What still grows with the list: QListView lays every row out again
+    // after any insert, cheaply once their size is known.
+    printRow("- of which register + relayout, before repaint",
+        format(on.shortLayout.median, 0) + " / " + format(on.longLayout.median, 0), "", true);
+    const double ratio = on.longTotal.median / on.shortTotal.median;
     const bool met = ratio <= 1.5;
     printRow("- ratio 10,000 / 10 listed (median)", format(ratio, 2), "<= 1.5", met);
+    if (!met)
+        printNote("the look-up is a hash; what grows is QListView laying every row out again after any insert "
+                  "(the relayout row), which no view option turns off");
     return met;
 }
 
