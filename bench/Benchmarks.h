@@ -8,6 +8,7 @@ bool logAppendCost();
 bool echoRoundTrip();
 bool passRate();
 bool stopLatency();
+bool peerRegistration();
 bool startupAndFootprint(const char* probePath);
 
 } // namespace bench

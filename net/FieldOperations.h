@@ -29,10 +29,10 @@ public:
     // Old text, a line break, then the text; the view returns to the top.
     virtual void appendLog(ControlId log, const std::string& text) = 0;
     virtual bool echoChecked() = 0;
-    // Index of the entry whose whole text equals the given one, or kNone.
-    virtual int peerFind(const std::string& text) = 0;
+    // Appends the entry unless one with exactly this whole text is listed,
+    // as one step, so no delete can slip in between the look-up and the append.
+    virtual void peerRegister(const std::string& entry) = 0;
     virtual int peerCount() = 0;
-    virtual void peerInsert(int index, const std::string& text) = 0;
     virtual int peerSelection() = 0;
     virtual std::string peerText(int index) = 0;
     virtual void peerDelete(int index) = 0;

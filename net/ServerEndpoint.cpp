@@ -1,14 +1,14 @@
 #include "ServerEndpoint.h"
 
 #include "FieldOperations.h"
+#include "OwnAddress.h"
 #include "PeerEntry.h"
 #include "PortText.h"
 #include "TextLimit.h"
 
 ServerEndpoint::ServerEndpoint(FieldOperations& ops)
     : m_ops(ops)
-{
-}
+{ }
 
 ServerEndpoint::~ServerEndpoint()
 {
@@ -20,7 +20,7 @@ void ServerEndpoint::start()
 {
     if (listening())
         return;
-    const Ipv4Endpoint local{0, PortText::toPort(m_ops.readField(IDC_SERVER_PORT, 100))};
+    const Ipv4Endpoint local { 0, PortText::toPort(m_ops.readField(IDC_SERVER_PORT, 100)) };
     if (!m_serverSocket.open()) {
         m_ops.showError("can not create socket");
         return;
@@ -29,8 +29,8 @@ void ServerEndpoint::start()
         failStart("can not bind address");
         return;
     }
-    const bool started = m_serverThread.start(
-        m_serverSocket, m_ops,
+    m_ownPort = m_serverSocket.localEndpoint().port;
+    const bool started = m_serverThread.start(m_serverSocket, m_ops,
         [this](const char* data, std::size_t length, const Ipv4Endpoint& from) { udplisten(data, length, from); });
     if (!started) {
         failStart("can not create udplisten thread");
@@ -58,12 +58,10 @@ void ServerEndpoint::stop()
 void ServerEndpoint::udplisten(const char* data, std::size_t length, const Ipv4Endpoint& from)
 {
     m_ops.appendLog(IDC_SERVER_LOG, TextLimit::datagramText(data, length));
-    if (m_ops.echoChecked())
+    // An echo to our own address and port would come straight back here.
+    if (m_ops.echoChecked() && !OwnAddress::isFromItself(from, m_ownPort, &UdpSocket::hostAddresses))
         m_serverSocket.sendTo(data, length, from);
-    // Whole-entry match: 10.0.0.5:4000 and 10.0.0.5:40001 are two senders.
-    const std::string entry = PeerEntry::format(from);
-    if (m_ops.peerFind(entry) == FieldOperations::kNone)
-        m_ops.peerInsert(m_ops.peerCount(), entry);
+    m_ops.peerRegister(PeerEntry::format(from));
 }
 
 void ServerEndpoint::sendReply()

@@ -5,6 +5,7 @@
 #include "UdpSocket.h"
 
 #include <cstddef>
+#include <cstdint>
 
 class FieldOperations;
 
@@ -36,5 +37,7 @@ private:
 
     FieldOperations& m_ops;
     UdpSocket m_serverSocket;
+    // The bound port, set before udplisten starts and read by it.
+    std::uint16_t m_ownPort = 0;
     ReceiveThread m_serverThread;
 };

@@ -16,7 +16,7 @@ namespace {
 
 sockaddr_in toSockaddr(const Ipv4Endpoint& ep)
 {
-    sockaddr_in addr{};
+    sockaddr_in addr {};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(ep.port);
     addr.sin_addr.s_addr = ep.addressNet;
@@ -25,7 +25,7 @@ sockaddr_in toSockaddr(const Ipv4Endpoint& ep)
 
 Ipv4Endpoint fromSockaddr(const sockaddr_in& addr)
 {
-    return Ipv4Endpoint{addr.sin_addr.s_addr, ntohs(addr.sin_port)};
+    return Ipv4Endpoint { addr.sin_addr.s_addr, ntohs(addr.sin_port) };
 }
 
 // Linux binds these too (to receive on them), but they are no addresses of
@@ -69,6 +69,20 @@ bool UdpSocket::startLayer()
     return true;
 }
 
+std::vector<std::uint32_t> UdpSocket::hostAddresses()
+{
+    std::vector<std::uint32_t> addresses;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return addresses;
+    for (const ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+        if (i->ifa_addr != nullptr && i->ifa_addr->sa_family == AF_INET)
+            addresses.push_back(reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr);
+    }
+    ::freeifaddrs(list);
+    return addresses;
+}
+
 UdpSocket::~UdpSocket()
 {
     close();
@@ -77,8 +91,7 @@ UdpSocket::~UdpSocket()
 UdpSocket::UdpSocket(UdpSocket&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_wakeFd(std::exchange(other.m_wakeFd, -1))
-{
-}
+{ }
 
 UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept
 {
@@ -114,7 +127,7 @@ bool UdpSocket::bind(const Ipv4Endpoint& local)
 
 Ipv4Endpoint UdpSocket::localEndpoint() const
 {
-    sockaddr_in addr{};
+    sockaddr_in addr {};
     socklen_t len = sizeof addr;
     if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
         return {};
@@ -128,14 +141,14 @@ void UdpSocket::sendTo(const char* data, std::size_t length, const Ipv4Endpoint&
     const sockaddr_in addr = toSockaddr(to);
     // A full send queue drops this datagram instead of stalling the caller,
     // which may be the window or a receive thread that is being stopped.
-    (void)::sendto(m_fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&addr),
-                   sizeof addr);
+    (void)::sendto(
+        m_fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
 }
 
 UdpSocket::Received UdpSocket::receive(char* buffer, std::size_t capacity) const
 {
     Received r;
-    pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_fd, POLLIN, 0}};
+    pollfd fds[2] = { { m_wakeFd, POLLIN, 0 }, { m_fd, POLLIN, 0 } };
     int ready = 0;
     do {
         ready = ::poll(fds, 2, -1);
@@ -147,9 +160,9 @@ UdpSocket::Received UdpSocket::receive(char* buffer, std::size_t capacity) const
         return r;
     }
 
-    sockaddr_in from{};
-    iovec iov{buffer, capacity};
-    msghdr msg{};
+    sockaddr_in from {};
+    iovec iov { buffer, capacity };
+    msghdr msg {};
     msg.msg_name = &from;
     msg.msg_namelen = sizeof from;
     msg.msg_iov = &iov;
@@ -177,12 +190,14 @@ bool UdpSocket::pause(std::chrono::microseconds duration) const
     static thread_local const bool precise = ::prctl(PR_SET_TIMERSLACK, 1UL) == 0;
     (void)precise;
     const auto deadline = std::chrono::steady_clock::now() + duration;
-    pollfd fd{m_wakeFd, POLLIN, 0};
+    pollfd fd { m_wakeFd, POLLIN, 0 };
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
-        const timespec ts{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+        const timespec ts { static_cast<time_t>(left.count() / 1000000000),
+            static_cast<long>(left.count() % 1000000000) };
         const int ready = ::ppoll(&fd, 1, &ts, nullptr);
         if (ready > 0)
             return true;

@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 // One owning UDP socket handle (IPv4, blocking, no options), closed exactly
 // once, paired with a wake-up signal so that another thread can end a
@@ -12,10 +14,10 @@
 class UdpSocket {
 public:
     enum class Status {
-        Datagram,    // `length` bytes (1 or more) arrived from `from`
-        Empty,       // a datagram of length zero
-        Truncated,   // longer than the buffer: consumed and dropped whole
-        Failed,      // the receive failed
+        Datagram, // `length` bytes (1 or more) arrived from `from`
+        Empty, // a datagram of length zero
+        Truncated, // longer than the buffer: consumed and dropped whole
+        Failed, // the receive failed
         Interrupted, // interrupt() was called
     };
     struct Received {
@@ -26,6 +28,9 @@ public:
 
     // Starts the platform's socket layer; always succeeds where it needs no start.
     static bool startLayer();
+    // This host's IPv4 interface addresses (network order), read afresh on
+    // each call; empty when they cannot be read.
+    static std::vector<std::uint32_t> hostAddresses();
 
     UdpSocket() = default;
     ~UdpSocket();

@@ -59,6 +59,9 @@ QWidget* createControl(const MainWindowTemplate::Control& c, QWidget& parent)
         list->setSortingEnabled(false);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Every entry is one line of the same font: without this the view
+        // measures every row again after each insert.
+        list->setUniformItemSizes(true);
         return list;
     }
     }
@@ -86,7 +89,8 @@ int partnerOf(int id)
 
 MainWindowFields::MainWindowFields(QWidget& window)
     : m_window(window)
-    , m_font(DialogUnits::standInFont(QString::fromUtf8(MainWindowTemplate::kFontFamily), MainWindowTemplate::kFontPointSize))
+    , m_font(DialogUnits::standInFont(
+          QString::fromUtf8(MainWindowTemplate::kFontFamily), MainWindowTemplate::kFontPointSize))
 {
     m_window.setFont(m_font);
     // Creation order is the template order, which Qt takes as the tab order.
@@ -108,6 +112,30 @@ MainWindowFields::MainWindowFields(QWidget& window)
         ++c;
     }
     layOut();
+
+    const QAbstractItemModel* model = peerList()->model();
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, &m_peerIndexContext,
+        [this](const QModelIndex&, int first, int last) { indexPeers(first, last, +1); });
+    QObject::connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, &m_peerIndexContext,
+        [this](const QModelIndex&, int first, int last) { indexPeers(first, last, -1); });
+    QObject::connect(model, &QAbstractItemModel::modelReset, &m_peerIndexContext, [this] {
+        m_peerIndex.clear();
+        indexPeers(0, peerCount() - 1, +1);
+    });
+}
+
+void MainWindowFields::indexPeers(int first, int last, int change)
+{
+    const QListWidget* list = peerList();
+    for (int row = first; row <= last; ++row) {
+        const QListWidgetItem* item = list->item(row);
+        if (!item)
+            continue;
+        int& count = m_peerIndex[item->text()];
+        count += change;
+        if (count <= 0)
+            m_peerIndex.remove(item->text());
+    }
 }
 
 void MainWindowFields::layOut()
@@ -189,24 +217,16 @@ bool MainWindowFields::echoChecked() const
     return echoBox()->checkState() != Qt::Unchecked;
 }
 
-int MainWindowFields::peerFind(const QString& text) const
+void MainWindowFields::peerRegister(const QString& entry)
 {
-    const QListWidget* list = peerList();
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text().compare(text, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    // Whole-text match: 10.0.0.5:4000 and 10.0.0.5:40001 are two senders.
+    if (!m_peerIndex.contains(entry))
+        peerList()->addItem(entry);
 }
 
 int MainWindowFields::peerCount() const
 {
     return peerList()->count();
-}
-
-void MainWindowFields::peerInsert(int index, const QString& text)
-{
-    peerList()->insertItem(index, text);
 }
 
 int MainWindowFields::peerSelection() const

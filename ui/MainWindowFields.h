@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <QObject>
 #include <QString>
 #include <QVector>
 
@@ -33,9 +34,10 @@ public:
     // the first line. Costs in proportion to `text`, not to the log.
     void appendLog(ControlId id, const QString& text);
     bool echoChecked() const;
-    int peerFind(const QString& text) const;
+    // Appends the entry unless one with exactly this text is listed. Costs
+    // the same however long the list is.
+    void peerRegister(const QString& entry);
     int peerCount() const;
-    void peerInsert(int index, const QString& text);
     int peerSelection() const;
     QString peerText(int index) const;
     void peerDelete(int index);
@@ -43,10 +45,18 @@ public:
     void showError(const QString& text);
 
 private:
+    void indexPeers(int first, int last, int change);
+
     QWidget& m_window;
     QFont m_font;
     QHash<int, QWidget*> m_controls;
     QVector<QWidget*> m_inTemplateOrder;
     // The button that takes the focus when it is next enabled, or 0.
     int m_focusAwaits = 0;
+    // How often each text stands in the peer list. It follows the list's
+    // model, so every way rows come and go keeps it true.
+    QHash<QString, int> m_peerIndex;
+    // Declared last: destroyed first, it cuts the model's signals off before
+    // the index goes, while the list itself lives on until the window's end.
+    QObject m_peerIndexContext;
 };

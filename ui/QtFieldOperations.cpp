@@ -147,19 +147,14 @@ bool QtFieldOperations::echoChecked()
     return !m_cancelled && !m_runEnded && m_echoChecked.load();
 }
 
-int QtFieldOperations::peerFind(const std::string& text)
+void QtFieldOperations::peerRegister(const std::string& entry)
 {
-    return call(kNone, [this, text] { return m_fields.peerFind(fromBytes(text)); });
+    callVoid([this, entry] { m_fields.peerRegister(fromBytes(entry)); });
 }
 
 int QtFieldOperations::peerCount()
 {
     return call(0, [this] { return m_fields.peerCount(); });
-}
-
-void QtFieldOperations::peerInsert(int index, const std::string& text)
-{
-    callVoid([this, index, text] { m_fields.peerInsert(index, fromBytes(text)); });
 }
 
 int QtFieldOperations::peerSelection()

@@ -34,9 +34,8 @@ public:
     void setField(ControlId id, const std::string& text) override;
     void appendLog(ControlId log, const std::string& text) override;
     bool echoChecked() override;
-    int peerFind(const std::string& text) override;
+    void peerRegister(const std::string& entry) override;
     int peerCount() override;
-    void peerInsert(int index, const std::string& text) override;
     int peerSelection() override;
     std::string peerText(int index) override;
     void peerDelete(int index) override;

@@ -2,11 +2,13 @@
 
 #include "ControlId.h"
 
+#include <algorithm>
+
 FakeFieldOperations::FakeFieldOperations()
     : m_ownerThread(std::this_thread::get_id())
 {
-    for (int id : {IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
-                   IDC_PEER_DELETE_ALL})
+    for (int id :
+        { IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE, IDC_PEER_DELETE_ALL })
         m_enabled[id] = true;
     m_enabled[IDC_SERVER_STOP] = false;
     m_enabled[IDC_CLIENT_STOP] = false;
@@ -16,7 +18,7 @@ FakeFieldOperations::FakeFieldOperations()
     m_fields[IDC_SERVER_PORT] = "3456";
 }
 
-bool FakeFieldOperations::passGate(std::unique_lock<std::mutex>& lock)
+bool FakeFieldOperations::passGate(std::unique_lock<std::mutex>& lock, const char* operation)
 {
     if (std::this_thread::get_id() == m_ownerThread)
         return true;
@@ -24,7 +26,7 @@ bool FakeFieldOperations::passGate(std::unique_lock<std::mutex>& lock)
         ++m_dropped;
         return false;
     }
-    if (!m_hold)
+    if (!m_hold || (!m_holdOnly.empty() && m_holdOnly != operation))
         return true;
     ++m_heldCalls;
     m_changed.notify_all();
@@ -80,33 +82,20 @@ bool FakeFieldOperations::echoChecked()
     return passGate(lock) && m_echo;
 }
 
-int FakeFieldOperations::peerFind(const std::string& text)
+void FakeFieldOperations::peerRegister(const std::string& entry)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!passGate(lock))
-        return kNone;
-    for (std::size_t i = 0; i < m_peers.size(); ++i) {
-        if (m_peers[i] == text)
-            return static_cast<int>(i);
-    }
-    return kNone;
+    if (!passGate(lock, "peerRegister"))
+        return;
+    if (std::find(m_peers.begin(), m_peers.end(), entry) == m_peers.end())
+        m_peers.push_back(entry);
+    m_changed.notify_all();
 }
 
 int FakeFieldOperations::peerCount()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     return passGate(lock) ? static_cast<int>(m_peers.size()) : 0;
-}
-
-void FakeFieldOperations::peerInsert(int index, const std::string& text)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!passGate(lock))
-        return;
-    if (index < 0 || index > static_cast<int>(m_peers.size()))
-        index = static_cast<int>(m_peers.size());
-    m_peers.insert(m_peers.begin() + index, text);
-    m_changed.notify_all();
 }
 
 int FakeFieldOperations::peerSelection()
@@ -161,10 +150,11 @@ void FakeFieldOperations::select(int index)
     m_selection = index;
 }
 
-void FakeFieldOperations::holdCalls(bool hold)
+void FakeFieldOperations::holdCalls(bool hold, const std::string& only)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hold = hold;
+    m_holdOnly = only;
     m_changed.notify_all();
 }
 

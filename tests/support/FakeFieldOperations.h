@@ -26,9 +26,8 @@ public:
     void setField(ControlId id, const std::string& text) override;
     void appendLog(ControlId log, const std::string& text) override;
     bool echoChecked() override;
-    int peerFind(const std::string& text) override;
+    void peerRegister(const std::string& entry) override;
     int peerCount() override;
-    void peerInsert(int index, const std::string& text) override;
     int peerSelection() override;
     std::string peerText(int index) override;
     void peerDelete(int index) override;
@@ -40,7 +39,8 @@ public:
     void select(int index);
     // While held, calls from threads other than the test's block until
     // released or cancelled (a cancelled call returns its empty result).
-    void holdCalls(bool hold);
+    // With `only` ("peerRegister"), that one operation alone is held.
+    void holdCalls(bool hold, const std::string& only = std::string());
     // True once some call is blocked by holdCalls.
     bool waitUntilCallHeld(std::chrono::milliseconds timeout);
     // Runs `action` on the calling (window's) thread. Should it not return
@@ -59,7 +59,7 @@ public:
 
 private:
     // Blocks a held call; false when it must give up (cancelled).
-    bool passGate(std::unique_lock<std::mutex>& lock);
+    bool passGate(std::unique_lock<std::mutex>& lock, const char* operation = "");
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
@@ -72,6 +72,7 @@ private:
     bool m_echo = false;
     bool m_cancelled = false;
     bool m_hold = false;
+    std::string m_holdOnly;
     int m_heldCalls = 0;
     int m_dropped = 0;
     std::thread::id m_ownerThread;

@@ -1,7 +1,11 @@
 #include "LoopbackPeer.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
 #include <netinet/in.h>
+#include <netinet/ip.h>
+#include <netinet/udp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -61,6 +65,43 @@ bool LoopbackPeer::sendTo(const char* data, std::size_t length, std::uint16_t po
     a.sin_port = htons(port);
     inet_pton(AF_INET, address.c_str(), &a.sin_addr);
     return ::sendto(m_fd, data, length, 0, reinterpret_cast<sockaddr*>(&a), sizeof a) == static_cast<ssize_t>(length);
+}
+
+LoopbackPeer::Forged LoopbackPeer::sendForged(const std::string& bytes, const std::string& fromAddress,
+    std::uint16_t fromPort, const std::string& toAddress, std::uint16_t toPort)
+{
+    if (!isLoopback(fromAddress) || !isLoopback(toAddress) || bytes.size() > 1400)
+        return Forged::Failed;
+    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW);
+    if (fd < 0)
+        return errno == EPERM || errno == EACCES ? Forged::NotPermitted : Forged::Failed;
+
+    // IPPROTO_RAW: we write the IP header; the kernel fills in its checksum.
+    // A UDP checksum of zero means "none" over IPv4.
+    char packet[sizeof(iphdr) + sizeof(udphdr) + 1400] = {};
+    const std::size_t total = sizeof(iphdr) + sizeof(udphdr) + bytes.size();
+    iphdr ip {};
+    ip.version = 4;
+    ip.ihl = sizeof(iphdr) / 4;
+    ip.ttl = 64;
+    ip.protocol = IPPROTO_UDP;
+    ip.tot_len = htons(static_cast<std::uint16_t>(total));
+    inet_pton(AF_INET, fromAddress.c_str(), &ip.saddr);
+    inet_pton(AF_INET, toAddress.c_str(), &ip.daddr);
+    udphdr udp {};
+    udp.source = htons(fromPort);
+    udp.dest = htons(toPort);
+    udp.len = htons(static_cast<std::uint16_t>(sizeof(udphdr) + bytes.size()));
+    std::memcpy(packet, &ip, sizeof ip);
+    std::memcpy(packet + sizeof ip, &udp, sizeof udp);
+    std::memcpy(packet + sizeof ip + sizeof udp, bytes.data(), bytes.size());
+
+    sockaddr_in to {};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = ip.daddr;
+    const ssize_t n = ::sendto(fd, packet, total, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ::close(fd);
+    return n == static_cast<ssize_t>(total) ? Forged::Sent : Forged::Failed;
 }
 
 std::optional<LoopbackPeer::Datagram> LoopbackPeer::receive(std::chrono::milliseconds timeout) const

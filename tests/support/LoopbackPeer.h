@@ -28,6 +28,13 @@ public:
     // "address:port", as a listener names this sender.
     std::string name() const { return m_address + ":" + std::to_string(port()); }
 
+    enum class Forged { Sent, NotPermitted, Failed };
+    // Sends one UDP datagram with a made-up source through a raw socket.
+    // Both ends must be loopback addresses. Needs CAP_NET_RAW (root):
+    // NotPermitted without it.
+    static Forged sendForged(const std::string& bytes, const std::string& fromAddress, std::uint16_t fromPort,
+        const std::string& toAddress, std::uint16_t toPort);
+
     // Only loopback destinations are accepted; anything else is refused.
     bool sendTo(const std::string& bytes, std::uint16_t port, const std::string& address = "127.0.0.1") const;
     bool sendTo(

@@ -17,8 +17,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
+#include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -68,6 +73,16 @@ struct MessageBoxWatcher {
         }
     }
 };
+
+using Entries = std::vector<std::string>;
+
+Entries entries(const QListWidget& list)
+{
+    Entries texts;
+    for (int i = 0; i < list.count(); ++i)
+        texts.push_back(list.item(i)->text().toStdString());
+    return texts;
+}
 
 } // namespace
 
@@ -296,6 +311,92 @@ TEST(MainWindow, EscEndsTheRunAndTheReceiveThreadsWithIt)
     EXPECT_FALSE(d.dialog.client().running());
 }
 
+// The list keeps an index of its entries beside it: whatever takes rows
+// away, a sender heard again is listed again, once, at the end.
+TEST(MainWindow, ASenderRemovedFromTheListIsListedAgainAtTheEnd)
+{
+    DialogDriver d;
+    MainWindowFields& f = d.dialog.fields();
+    QListWidget& list = *f.peerList();
+    // A whole-text match: one is a prefix of the other, yet they are two senders.
+    for (const char* e : { "10.0.0.5:40001", "10.0.0.5:4000", "127.0.0.1:1", "10.0.0.5:4000", "10.0.0.5:40001" })
+        f.peerRegister(e);
+    ASSERT_EQ(entries(list), (Entries { "10.0.0.5:40001", "10.0.0.5:4000", "127.0.0.1:1" }));
+
+    const std::pair<const char*, std::function<void()>> removals[] = {
+        { "delete button", [&] { list.item(0)->setSelected(true), d.click(IDC_PEER_DELETE); } },
+        { "take from the widget", [&] { delete list.takeItem(0); } },
+        { "delete all", [&] { d.click(IDC_PEER_DELETE_ALL); } },
+        { "clear the widget", [&] { list.clear(); } },
+    };
+    for (const auto& [how, remove] : removals) {
+        const std::string first = list.item(0)->text().toStdString();
+        Entries expected = entries(list);
+        remove();
+        if (list.count() == 0)
+            expected.clear();
+        expected.erase(std::remove(expected.begin(), expected.end(), first), expected.end());
+        expected.push_back(first);
+        f.peerRegister(QString::fromStdString(first));
+        f.peerRegister(QString::fromStdString(first));
+        EXPECT_EQ(entries(list), expected) << how;
+        for (const std::string& e : expected)
+            f.peerRegister(QString::fromStdString(e));
+        EXPECT_EQ(entries(list), expected) << how << ": listed twice";
+        f.peerRegister(QStringLiteral("127.0.0.%1:2").arg(list.count()));
+    }
+}
+
+// Registration is one step on the window's thread, so the user's deletes
+// land between registrations, never inside one.
+TEST(FieldOperationsOnTheWindow, RegisteringWhileTheUserDeletesListsEachSenderOnceAndLosesNone)
+{
+    DialogDriver d;
+    QtFieldOperations ops(d.dialog.fields());
+    QListWidget& list = *d.dialog.fields().peerList();
+    constexpr int kSenders = 40, kRounds = 6;
+    const auto name = [](int i) { return "127.0.1." + std::to_string(i + 1) + ":4000"; };
+    std::atomic<bool> done { false };
+    std::thread receiver([&] {
+        for (int r = 0; r < kRounds; ++r) {
+            for (int i = 0; i < kSenders; ++i)
+                ops.peerRegister(name((i * 7 + r * 13) % kSenders));
+        }
+        done = true;
+    });
+    // The user's deletes queue up among the posted registrations, so the two
+    // take turns on the window's thread.
+    int ticks = 0, deletes = 0;
+    std::function<void()> userDeletes = [&] {
+        if (done)
+            return;
+        if (++ticks % 3 == 0 && list.count() > 0) {
+            list.item(ticks % list.count())->setSelected(true);
+            d.click(IDC_PEER_DELETE);
+            ++deletes;
+        }
+        QMetaObject::invokeMethod(&list, userDeletes, Qt::QueuedConnection);
+    };
+    userDeletes();
+    const bool finished = DialogDriver::waitFor([&] { return done.load(); }, 30'000);
+    if (!finished)
+        ops.cancelWaits();
+    receiver.join();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(finished);
+    EXPECT_GT(deletes, kSenders);
+
+    const Entries listed = entries(list);
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()).size(), listed.size()) << "an entry is listed twice";
+    // Registering everyone again lists exactly the missing ones, after the rest.
+    for (int i = 0; i < kSenders; ++i)
+        d.dialog.fields().peerRegister(QString::fromStdString(name(i)));
+    const Entries all = entries(list);
+    EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), std::size_t(kSenders));
+    ASSERT_EQ(all.size(), std::size_t(kSenders));
+    EXPECT_EQ(Entries(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(listed.size())), listed);
+}
+
 // A receive thread's call waits for the window's thread; stopping (or the
 // end of the run) releases it, and the posted call then does nothing.
 TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenCancelled)
@@ -330,7 +431,7 @@ TEST(FieldOperationsOnTheWindow, CallsAfterTheRunEndedChangeNothing)
     ops.endRun();
     std::thread receiver([&] {
         ops.appendLog(IDC_SERVER_LOG, "x");
-        ops.peerInsert(0, "127.0.0.1:1");
+        ops.peerRegister("127.0.0.1:1");
         EXPECT_FALSE(ops.echoChecked());
         EXPECT_EQ(ops.peerCount(), 0);
         EXPECT_EQ(ops.readWholeField(IDC_DEST_IP), "");

@@ -18,10 +18,10 @@ using namespace window_test;
 namespace {
 
 // Every control but the labels, in template order.
-const std::vector<int> kTemplateOrder = {1000, 1001, 1002, 1003, 1004, 1006, 1007, 1008, 1009,
-                                         1010, 1012, 1013, 1014, 1016, 1017, 1018, 1020, 1021};
-const std::vector<int> kSingleLineFields = {1004, 1006, 1007, 1008, 1009, 1017};
-const std::vector<int> kEnabledButtons = {1001, 1003, 1013, 1016, 1020, 1021};
+const std::vector<int> kTemplateOrder
+    = { 1000, 1001, 1002, 1003, 1004, 1006, 1007, 1008, 1009, 1010, 1012, 1013, 1014, 1016, 1017, 1018, 1020, 1021 };
+const std::vector<int> kSingleLineFields = { 1004, 1006, 1007, 1008, 1009, 1017 };
+const std::vector<int> kEnabledButtons = { 1001, 1003, 1013, 1016, 1020, 1021 };
 
 // Watches every push button's clicks.
 struct ClickWatch {
@@ -130,7 +130,7 @@ TEST(WindowKeyboard, EnterInASingleLineFieldTheCheckBoxOrTheListEndsTheRunAsAnOk
     ids.push_back(1010);
     ids.push_back(1018);
     for (int id : ids) {
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        for (Qt::Key key : { Qt::Key_Return, Qt::Key_Enter }) {
             CDatagramDlg dialog;
             ClickWatch clicks(dialog);
             CloseCounter closes(dialog);
@@ -176,7 +176,7 @@ TEST(WindowKeyboard, NoButtonBecomesTheDefaultButton)
 
 TEST(WindowKeyboard, EnterInALogStartsANewLineAndTheRunGoesOn)
 {
-    for (int id : {1000, 1012}) {
+    for (int id : { 1000, 1012 }) {
         CDatagramDlg dialog;
         ASSERT_TRUE(showActive(dialog));
         focus(dialog, id);
@@ -194,10 +194,10 @@ TEST(WindowKeyboard, TheListKeepsInsertionOrder)
 {
     CDatagramDlg dialog;
     MainWindowFields& fields = dialog.fields();
-    for (const char* entry : {"127.0.0.9:9", "127.0.0.1:50001", "10.0.0.5:4000"})
-        fields.peerInsert(fields.peerCount(), QString::fromLatin1(entry));
-    fields.peerInsert(1, QStringLiteral("0.0.0.0:1"));
-    const QStringList expected = {"127.0.0.9:9", "0.0.0.0:1", "127.0.0.1:50001", "10.0.0.5:4000"};
+    const QStringList expected = { "127.0.0.9:9", "127.0.0.1:50001", "10.0.0.5:4000", "0.0.0.0:1" };
+    for (const QString& entry : expected)
+        fields.peerRegister(entry);
+    ASSERT_EQ(fields.peerCount(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
         EXPECT_EQ(fields.peerText(i), expected[i]);
 }
@@ -264,7 +264,7 @@ TEST(WindowKeyboard, TheUserCannotEmptyThePeerListsSelection)
     MainWindowFields& fields = dialog.fields();
     QListWidget* list = fields.peerList();
     for (const char* entry : {"127.0.0.1:50001", "127.0.0.5:4000", "127.0.0.9:9"})
-        fields.peerInsert(fields.peerCount(), QString::fromLatin1(entry));
+        fields.peerRegister(QString::fromLatin1(entry));
     EXPECT_EQ(fields.peerSelection(), -1);
     const auto clickRow = [&](int row, Qt::KeyboardModifiers modifiers) {
         const QPoint at = list->visualItemRect(list->item(row)).center();
