@@ -10,11 +10,13 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -24,7 +26,8 @@ namespace {
 // Counts this process's threads; the receive threads must be gone after stops.
 int threadCount()
 {
-    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 // A port that was free a moment ago, for fields that need a fixed number.
@@ -81,27 +84,27 @@ TEST(MainWindow, ShowsTheFieldTableWithDefaults)
     EXPECT_EQ(d.text(IDC_DEST_PORT), "3456");
     EXPECT_EQ(d.text(IDC_SERVER_IP), "localhost");
     EXPECT_EQ(d.text(IDC_SERVER_PORT), "3456");
-    for (int id : {IDC_SERVER_LOG, IDC_CLIENT_LOG, IDC_CLIENT_MESSAGE, IDC_REPLY_MESSAGE})
+    for (int id : { IDC_SERVER_LOG, IDC_CLIENT_LOG, IDC_CLIENT_MESSAGE, IDC_REPLY_MESSAGE })
         EXPECT_TRUE(d.text(id).isEmpty()) << id;
     EXPECT_TRUE(qobject_cast<QLineEdit*>(d.dialog.control(IDC_SERVER_IP))->isReadOnly());
     EXPECT_FALSE(qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO))->isChecked());
     EXPECT_EQ(qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST))->count(), 0);
 
-    for (int id : {IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
-                   IDC_PEER_DELETE_ALL, IDC_ECHO})
+    for (int id : { IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
+             IDC_PEER_DELETE_ALL, IDC_ECHO })
         EXPECT_TRUE(d.enabled(id)) << id;
     EXPECT_FALSE(d.enabled(IDC_SERVER_STOP));
     EXPECT_FALSE(d.enabled(IDC_CLIENT_STOP));
 
     // Every identifier of the field table maps to one control of its kind.
-    const int edits[] = {IDC_CLIENT_MESSAGE, IDC_DEST_IP, IDC_DEST_PORT, IDC_SERVER_IP, IDC_SERVER_PORT,
-                         IDC_REPLY_MESSAGE};
+    const int edits[]
+        = { IDC_CLIENT_MESSAGE, IDC_DEST_IP, IDC_DEST_PORT, IDC_SERVER_IP, IDC_SERVER_PORT, IDC_REPLY_MESSAGE };
     for (int id : edits)
         EXPECT_NE(qobject_cast<QLineEdit*>(d.dialog.control(id)), nullptr) << id;
-    for (int id : {IDC_SERVER_LOG, IDC_CLIENT_LOG})
+    for (int id : { IDC_SERVER_LOG, IDC_CLIENT_LOG })
         EXPECT_NE(qobject_cast<QPlainTextEdit*>(d.dialog.control(id)), nullptr) << id;
-    for (int id : {IDC_SERVER_START, IDC_SERVER_STOP, IDC_CLIENT_SEND, IDC_CLIENT_START, IDC_CLIENT_STOP,
-                   IDC_REPLY_SEND, IDC_PEER_DELETE, IDC_PEER_DELETE_ALL})
+    for (int id : { IDC_SERVER_START, IDC_SERVER_STOP, IDC_CLIENT_SEND, IDC_CLIENT_START, IDC_CLIENT_STOP,
+             IDC_REPLY_SEND, IDC_PEER_DELETE, IDC_PEER_DELETE_ALL })
         EXPECT_NE(qobject_cast<QPushButton*>(d.dialog.control(id)), nullptr) << id;
 }
 
@@ -288,31 +291,88 @@ TEST(MainWindow, EscEndsTheRunAndTheReceiveThreadsWithIt)
     EXPECT_FALSE(d.dialog.client().running());
 }
 
-// A receive thread's call waits for the window's thread; stopping (or the
-// end of the run) releases it, and the posted call then does nothing.
-TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenCancelled)
+// A receive thread's call waits for the window's thread; stopping or the end
+// of the run releases it, and the wake-up already queued for it then does
+// nothing. After a stop's resume, that queued wake-up serves the next call.
+TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenGivenUp)
 {
+    for (const bool endRun : { false, true }) {
+        SCOPED_TRACE(endRun ? "end of run" : "cancel");
+        DialogDriver d;
+        QtFieldOperations ops(d.dialog.fields());
+        std::atomic<bool> returned { false };
+        std::thread receiver([&] {
+            ops.appendLog(IDC_CLIENT_LOG, "late");
+            returned = true;
+        });
+        // The window's thread is not running events, so the call must wait.
+        std::this_thread::sleep_for(50ms);
+        EXPECT_FALSE(returned.load());
+        endRun ? ops.endRun() : ops.cancelWaits();
+        receiver.join();
+        EXPECT_TRUE(returned.load());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d.log(IDC_CLIENT_LOG).isEmpty());
+        if (endRun)
+            continue;
+
+        ops.resumeWaits();
+        std::thread again([&] { ops.appendLog(IDC_CLIENT_LOG, "now"); });
+        EXPECT_TRUE(DialogDriver::waitFor([&] { return d.log(IDC_CLIENT_LOG) == "\nnow"; }));
+        again.join();
+    }
+}
+
+// The caller goes on only once the line is in the log, and calls from two
+// threads at once are each carried out exactly once, none lost.
+TEST(FieldOperationsOnTheWindow, CallsFromTwoThreadsAreEachDoneOnceBeforeTheyReturn)
+{
+    constexpr int kCalls = 150;
     DialogDriver d;
     QtFieldOperations ops(d.dialog.fields());
-    std::atomic<bool> returned{false};
-    std::thread receiver([&] {
-        ops.appendLog(IDC_CLIENT_LOG, "late");
-        returned = true;
-    });
-    // The window's thread is not running events, so the call must wait.
-    std::this_thread::sleep_for(50ms);
-    EXPECT_FALSE(returned.load());
-    ops.cancelWaits();
-    receiver.join();
-    EXPECT_TRUE(returned.load());
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(d.log(IDC_CLIENT_LOG).isEmpty());
+    std::atomic<int> returned { 0 };
+    std::atomic<bool> lineMissing { false };
+    auto caller = [&](char name) {
+        for (int i = 0; i < kCalls; ++i) {
+            ops.appendLog(IDC_SERVER_LOG, name + std::to_string(i));
+            ++returned;
+        }
+    };
+    std::thread first(caller, 'a');
+    std::thread second(caller, 'b');
+    EXPECT_TRUE(DialogDriver::waitFor(
+        [&] {
+            // Read the count first: every call it counts must show in the log.
+            const int done = returned.load();
+            if (d.dialog.fields().log(IDC_SERVER_LOG)->document()->blockCount() - 1 < done)
+                lineMissing = true;
+            return done == 2 * kCalls;
+        },
+        10000));
+    first.join();
+    second.join();
+    EXPECT_FALSE(lineMissing.load());
+    const QStringList lines = d.log(IDC_SERVER_LOG).split('\n');
+    ASSERT_EQ(lines.size(), 2 * kCalls + 1);
+    for (const char name : { 'a', 'b' }) {
+        for (int i = 0; i < kCalls; ++i)
+            EXPECT_EQ(lines.count(QString(name) + QString::number(i)), 1) << name << i;
+    }
+}
 
-    // After resuming, calls are carried out again.
-    ops.resumeWaits();
-    std::thread again([&] { ops.appendLog(IDC_CLIENT_LOG, "now"); });
-    EXPECT_TRUE(DialogDriver::waitFor([&] { return d.log(IDC_CLIENT_LOG) == "\nnow"; }));
-    again.join();
+// The operations object goes while its wake-up is still queued: the wake-up
+// goes with it.
+TEST(FieldOperationsOnTheWindow, AQueuedWakeUpDiesWithItsOperations)
+{
+    DialogDriver d;
+    auto ops = std::make_unique<QtFieldOperations>(d.dialog.fields());
+    std::thread receiver([&] { ops->appendLog(IDC_SERVER_LOG, "never"); });
+    std::this_thread::sleep_for(20ms);
+    ops->cancelWaits();
+    receiver.join();
+    ops.reset();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(d.log(IDC_SERVER_LOG).isEmpty());
 }
 
 TEST(FieldOperationsOnTheWindow, CallsAfterTheRunEndedChangeNothing)
