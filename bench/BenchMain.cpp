@@ -1,6 +1,6 @@
 // Runs every benchmark in one process, one after the other, and prints each
 // figure beside its target. Exit status 0 when every target was met.
-//   quorlin_bench [append|echo|rate|stop|startup]...
+//   quorlin_bench [append|echo|rate|trip|stop|startup]...
 #include "BenchSupport.h"
 #include "Benchmarks.h"
 
@@ -42,7 +42,8 @@ void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& mess
 {
     if (type == QtDebugMsg || type == QtInfoMsg)
         return;
-    if (message.startsWith(QLatin1String("QStandardPaths:")) || message.contains(QLatin1String("OpenType support missing")))
+    if (message.startsWith(QLatin1String("QStandardPaths:"))
+        || message.contains(QLatin1String("OpenType support missing")))
         return;
     std::fprintf(stderr, "%s\n", qPrintable(message));
 }
@@ -58,7 +59,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
 
     std::printf("Quorlin benchmarks: %ld cores (nproc), %s, Qt %s, platform %s\n", sysconf(_SC_NPROCESSORS_ONLN),
-                cpuModel().c_str(), qVersion(), qPrintable(QApplication::platformName()));
+        cpuModel().c_str(), qVersion(), qPrintable(QApplication::platformName()));
 
     bool met = true;
     if (wanted(argc, argv, "append"))
@@ -67,6 +68,8 @@ int main(int argc, char* argv[])
         met &= bench::echoRoundTrip();
     if (wanted(argc, argv, "rate"))
         met &= bench::passRate();
+    if (wanted(argc, argv, "trip"))
+        met &= bench::windowTrip();
     if (wanted(argc, argv, "stop"))
         met &= bench::stopLatency();
     if (wanted(argc, argv, "startup"))

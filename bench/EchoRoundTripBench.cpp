@@ -93,8 +93,8 @@ bool echoRoundTrip()
              format(a.median) + " / " + format(a.p99), "", true);
     printRow("through the dialog, udplisten with echo on: median / p99", format(d.median) + " / " + format(d.p99), "", true);
     const double ratio = d.median / b.median;
-    const bool met = ratio <= 3.0 && lost == 0;
-    printRow("ratio dialog / bare (median)", format(ratio, 2), "<= 3.0", met);
+    const bool met = ratio <= 2.0 && lost == 0;
+    printRow("ratio dialog / bare (median)", format(ratio, 2), "<= 2.0", met);
     printRow("ratio dialog / bare (p99)", format(d.p99 / b.p99, 2), "", true);
     if (lost > 0)
         printNote(std::to_string(lost) + " datagrams got no echo within 1 s");
