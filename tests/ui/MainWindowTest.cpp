@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
@@ -137,6 +138,23 @@ TEST(MainWindow, AppendLogAddsALineBreakThenTheTextAndShowsTheTop)
     EXPECT_EQ(log->textCursor().position(), 0);
     EXPECT_EQ(log->verticalScrollBar()->value(), 0);
     EXPECT_EQ(log->horizontalScrollBar()->value(), 0);
+    EXPECT_FALSE(log->document()->isUndoAvailable());
+
+    // A selection, a caret left mid-text and a view scrolled away all go back
+    // to the first line with the next message.
+    log->selectAll();
+    f.appendLog(IDC_SERVER_LOG, QStringLiteral("after select"));
+    EXPECT_FALSE(log->textCursor().hasSelection());
+    EXPECT_EQ(log->textCursor().position(), 0);
+    log->setTextCursor(QTextCursor(log->document()->findBlockByNumber(100)));
+    log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
+    log->horizontalScrollBar()->setValue(log->horizontalScrollBar()->maximum());
+    f.appendLog(IDC_SERVER_LOG, QStringLiteral("after scroll"));
+    EXPECT_EQ(log->textCursor().position(), 0);
+    EXPECT_EQ(log->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(log->horizontalScrollBar()->value(), 0);
+    EXPECT_TRUE(d.log(IDC_SERVER_LOG).endsWith("\nline 199\nafter select\nafter scroll"));
+    EXPECT_FALSE(log->document()->isUndoAvailable());
 }
 
 TEST(MainWindow, ServerButtonsFollowStartAndStop)
