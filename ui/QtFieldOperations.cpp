@@ -83,8 +83,12 @@ bool QtFieldOperations::handOver(const std::function<void()>& run)
     if (givenUp())
         return false;
     m_request = &request;
-    if (!m_wakeUpPosted) {
-        m_wakeUpPosted = true;
+    if (m_slotWatched) {
+        // A wake-up is queued, or the window's thread is lingering for
+        // this very request.
+        m_changed.notify_all();
+    } else {
+        m_slotWatched = true;
         // Posted under the lock, so endRun and the destructor cannot pass
         // a post that is under way.
         m_wakeUp.post();
@@ -102,24 +106,30 @@ bool QtFieldOperations::handOver(const std::function<void()>& run)
 
 void QtFieldOperations::serve()
 {
-    Request* request = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_wakeUpPosted = false;
-        request = m_request;
-        if (!request)
-            return;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (int served = 0; served < kMostPerWakeUp; ++served) {
+        // A server pass asks again within tens of microseconds (log, echo,
+        // register). Waiting for that here keeps the repaint the log line
+        // queued from running in between and holding the pass up.
+        const auto asked = [&] { return m_request != nullptr || m_cancelled || m_runEnded; };
+        if (!m_request && (served == 0 || !m_changed.wait_for(lock, kLinger, asked) || !m_request))
+            break;
+        Request* request = m_request;
         m_request = nullptr;
         request->running = true;
-    }
-    (*request->run)();
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        lock.unlock();
+        (*request->run)();
+        lock.lock();
         request->running = false;
         request->done = true;
+        // Wakes the caller, and any caller waiting for the slot.
+        m_changed.notify_all();
     }
-    // Wakes the caller, and any caller waiting for the slot.
-    m_changed.notify_all();
+    m_slotWatched = m_request != nullptr;
+    // A caller that keeps asking gets a fresh wake-up, behind whatever
+    // else the window's thread has queued meanwhile.
+    if (m_slotWatched)
+        m_wakeUp.post();
 }
 
 template <class Result, class Function> Result QtFieldOperations::call(Result empty, Function function)

@@ -4,6 +4,7 @@
 #include "WakeUpTarget.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -67,9 +68,12 @@ private:
     std::uint64_t m_generation = 0;
     // The request slot: requests and results pass between the threads only
     // through it, under m_mutex. Qt's queue carries a bare wake-up, posted
-    // only when none is on its way already.
+    // only when none is on its way already and the window's thread is not
+    // lingering for the next request.
     Request* m_request = nullptr;
-    bool m_wakeUpPosted = false;
+    bool m_slotWatched = false;
+    static constexpr std::chrono::microseconds kLinger { 250 };
+    static constexpr int kMostPerWakeUp = 4;
     // The echo box's state, kept by the window's thread as it changes, so
     // udplisten reads it without a round trip between logging and echoing.
     std::atomic<bool> m_echoChecked { false };
