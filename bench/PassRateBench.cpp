@@ -27,8 +27,8 @@ constexpr int kBurst = 150;
 struct BurstResult {
     int sent = 0;
     int echoed = 0;
-    double rate = 0;        // datagrams per second, first echo to last
-    double overheadMs = 0;  // per pass, beyond the 10 ms pause
+    double rate = 0; // datagrams per second, first echo to last
+    double overheadMs = 0; // per pass, beyond the 10 ms pause
     int logLines = 0;
 };
 
@@ -59,7 +59,8 @@ BurstResult sendBurst(std::uint16_t port, QEventLoop* loop)
             result.overheadMs = seconds * 1000.0 / (result.echoed - 1) - 10.0;
         }
         if (loop)
-            QMetaObject::invokeMethod(loop, [loop] { loop->quit(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                loop, [loop] { loop->quit(); }, Qt::QueuedConnection);
     });
     if (loop)
         loop->exec();
@@ -107,10 +108,10 @@ bool report(const char* label, const BurstResult& r, bool hasTarget = true)
 {
     const bool met = r.rate >= 98.0 && r.echoed == kBurst;
     printRow(std::string(label) + ": datagrams/s, overhead per pass",
-             format(r.rate, 1) + "/s, " + format(r.overheadMs, 3) + " ms", hasTarget ? ">= 98/s, < 0.2 ms" : "", met);
+        format(r.rate, 1) + "/s, " + format(r.overheadMs, 3) + " ms", hasTarget ? ">= 98/s, < 0.2 ms" : "", met);
     if (r.echoed != kBurst || r.logLines != kBurst)
         printNote(std::to_string(r.sent) + " sent, " + std::to_string(r.echoed) + " echoed, "
-                  + std::to_string(r.logLines) + " logged");
+            + std::to_string(r.logLines) + " logged");
     return met;
 }
 
