@@ -1,6 +1,6 @@
 // Runs every benchmark in one process, one after the other, and prints each
 // figure beside its target. Exit status 0 when every target was met.
-//   quorlin_bench [append|echo|rate|stop|startup|peers]...
+//   quorlin_bench [append|echo|rate|trip|stop|startup|peers]...
 #include "BenchSupport.h"
 #include "Benchmarks.h"
 
@@ -68,6 +68,8 @@ int main(int argc, char* argv[])
         met &= bench::echoRoundTrip();
     if (wanted(argc, argv, "rate"))
         met &= bench::passRate();
+    if (wanted(argc, argv, "trip"))
+        met &= bench::windowTrip();
     if (wanted(argc, argv, "stop"))
         met &= bench::stopLatency();
     if (wanted(argc, argv, "startup"))

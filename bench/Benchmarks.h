@@ -7,6 +7,7 @@ namespace bench {
 bool logAppendCost();
 bool echoRoundTrip();
 bool passRate();
+bool windowTrip();
 bool stopLatency();
 bool peerRegistration();
 bool startupAndFootprint(const char* probePath);

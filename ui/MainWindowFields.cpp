@@ -204,10 +204,20 @@ void MainWindowFields::appendLog(ControlId id, const QString& text)
     document->setUndoRedoEnabled(false);
     QTextCursor end(document);
     end.movePosition(QTextCursor::End);
+    // Inside an edit block the cursor does not lay out the new line to find
+    // its own x position, which nothing here uses; that shaping was a third
+    // of the append.
+    end.beginEditBlock();
     end.insertText(QStringLiteral("\n") + text);
+    end.endEditBlock();
     document->setUndoRedoEnabled(true);
 
-    edit->setTextCursor(QTextCursor(document));
+    // Setting the caret, even to where it already is, makes the edit scroll
+    // to it and repaint the whole view, which nearly doubled the time of an
+    // append with its repaint. So only a caret the user moved is put back.
+    const QTextCursor caret = edit->textCursor();
+    if (caret.position() != 0 || caret.hasSelection())
+        edit->setTextCursor(QTextCursor(document));
     edit->verticalScrollBar()->setValue(0);
     edit->horizontalScrollBar()->setValue(0);
 }

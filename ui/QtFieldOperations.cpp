@@ -5,8 +5,6 @@
 #include <QCheckBox>
 #include <QThread>
 
-#include <memory>
-
 namespace {
 
 QString fromBytes(const std::string& bytes)
@@ -27,8 +25,8 @@ QtFieldOperations::QtFieldOperations(MainWindowFields& fields)
 {
     if (QCheckBox* box = m_fields.echoBox()) {
         m_echoChecked = box->checkState() != Qt::Unchecked;
-        QObject::connect(box, &QCheckBox::stateChanged, &m_context,
-                         [this](int state) { m_echoChecked = state != Qt::Unchecked; });
+        QObject::connect(
+            box, &QCheckBox::stateChanged, &m_wakeUp, [this](int state) { m_echoChecked = state != Qt::Unchecked; });
     }
 }
 
@@ -42,6 +40,7 @@ void QtFieldOperations::endRun()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_runEnded = true;
+        m_request = nullptr;
         ++m_generation;
     }
     m_changed.notify_all();
@@ -58,6 +57,7 @@ void QtFieldOperations::cancelWaits()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_cancelled = true;
+        m_request = nullptr;
         ++m_generation;
     }
     m_changed.notify_all();
@@ -69,51 +69,82 @@ void QtFieldOperations::resumeWaits()
     m_cancelled = false;
 }
 
-template <class Result, class Function>
-Result QtFieldOperations::call(Result empty, Function function)
+bool QtFieldOperations::handOver(const std::function<void()>& run)
 {
-    if (QThread::currentThread() == m_context.thread())
-        return runEnded() ? empty : function();
-
-    struct Pending {
-        bool done = false;
-        Result result{};
-    };
-    auto pending = std::make_shared<Pending>();
-    std::uint64_t generation = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_cancelled || m_runEnded)
-            return empty;
-        generation = m_generation;
-    }
-    QMetaObject::invokeMethod(
-        &m_context,
-        [this, pending, generation, function] {
-            {
-                // Cancelling happens on this same thread, so nothing can
-                // cancel between this check and the call below.
-                std::lock_guard<std::mutex> lock(m_mutex);
-                if (generation != m_generation)
-                    return;
-            }
-            Result result = function();
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                pending->result = std::move(result);
-                pending->done = true;
-            }
-            m_changed.notify_all();
-        },
-        Qt::QueuedConnection);
-
+    Request request;
+    request.run = &run;
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [&] { return pending->done || generation != m_generation; });
-    return pending->done ? std::move(pending->result) : empty;
+    if (m_cancelled || m_runEnded)
+        return false;
+    const std::uint64_t generation = m_generation;
+    const auto givenUp = [&] { return generation != m_generation; };
+    // One slot: a second caller waits its turn.
+    m_changed.wait(lock, [&] { return m_request == nullptr || givenUp(); });
+    if (givenUp())
+        return false;
+    m_request = &request;
+    if (m_slotWatched) {
+        // A wake-up is queued, or the window's thread is lingering for
+        // this very request.
+        m_changed.notify_all();
+    } else {
+        m_slotWatched = true;
+        // Posted under the lock, so endRun and the destructor cannot pass
+        // a post that is under way.
+        m_wakeUp.post();
+    }
+    // A request given up on while it runs (a cancel from some other thread)
+    // still has the caller's stack in use: wait until it is done.
+    m_changed.wait(lock, [&] { return request.done.load() || (givenUp() && !request.running); });
+    if (m_request == &request) {
+        m_request = nullptr;
+        lock.unlock();
+        m_changed.notify_all();
+    }
+    return request.done.load();
 }
 
-template <class Function>
-void QtFieldOperations::callVoid(Function function)
+void QtFieldOperations::serve()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (int served = 0; served < kMostPerWakeUp; ++served) {
+        // A server pass asks again within tens of microseconds (log, echo,
+        // register). Waiting for that here keeps the repaint the log line
+        // queued from running in between and holding the pass up.
+        const auto asked = [&] { return m_request != nullptr || m_cancelled || m_runEnded; };
+        if (!m_request && (served == 0 || !m_changed.wait_for(lock, kLinger, asked) || !m_request))
+            break;
+        Request* request = m_request;
+        m_request = nullptr;
+        request->running = true;
+        lock.unlock();
+        (*request->run)();
+        lock.lock();
+        request->running = false;
+        request->done = true;
+        // Wakes the caller, and any caller waiting for the slot.
+        m_changed.notify_all();
+    }
+    m_slotWatched = m_request != nullptr;
+    // A caller that keeps asking gets a fresh wake-up, behind whatever
+    // else the window's thread has queued meanwhile.
+    if (m_slotWatched)
+        m_wakeUp.post();
+}
+
+template <class Result, class Function> Result QtFieldOperations::call(Result empty, Function function)
+{
+    if (QThread::currentThread() == m_wakeUp.thread())
+        return runEnded() ? empty : function();
+    Result result = empty;
+    // Captures by reference only, so the std::function holds it without
+    // allocating.
+    const std::function<void()> run = [&result, &function] { result = function(); };
+    handOver(run);
+    return result;
+}
+
+template <class Function> void QtFieldOperations::callVoid(Function function)
 {
     call(false, [function] {
         function();
@@ -138,7 +169,7 @@ void QtFieldOperations::appendLog(ControlId log, const std::string& text)
 
 bool QtFieldOperations::echoChecked()
 {
-    if (QThread::currentThread() == m_context.thread())
+    if (QThread::currentThread() == m_wakeUp.thread())
         return !runEnded() && m_fields.echoChecked();
     // A round trip here would wait behind the repaint that the log line just
     // caused. The mirror changes on the window's thread exactly when the box

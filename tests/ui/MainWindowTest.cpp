@@ -12,7 +12,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -146,6 +149,23 @@ TEST(MainWindow, AppendLogAddsALineBreakThenTheTextAndShowsTheTop)
     EXPECT_EQ(log->textCursor().position(), 0);
     EXPECT_EQ(log->verticalScrollBar()->value(), 0);
     EXPECT_EQ(log->horizontalScrollBar()->value(), 0);
+    EXPECT_FALSE(log->document()->isUndoAvailable());
+
+    // A selection, a caret left mid-text and a view scrolled away all go back
+    // to the first line with the next message.
+    log->selectAll();
+    f.appendLog(IDC_SERVER_LOG, QStringLiteral("after select"));
+    EXPECT_FALSE(log->textCursor().hasSelection());
+    EXPECT_EQ(log->textCursor().position(), 0);
+    log->setTextCursor(QTextCursor(log->document()->findBlockByNumber(100)));
+    log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
+    log->horizontalScrollBar()->setValue(log->horizontalScrollBar()->maximum());
+    f.appendLog(IDC_SERVER_LOG, QStringLiteral("after scroll"));
+    EXPECT_EQ(log->textCursor().position(), 0);
+    EXPECT_EQ(log->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(log->horizontalScrollBar()->value(), 0);
+    EXPECT_TRUE(d.log(IDC_SERVER_LOG).endsWith("\nline 199\nafter select\nafter scroll"));
+    EXPECT_FALSE(log->document()->isUndoAvailable());
 }
 
 TEST(MainWindow, ServerButtonsFollowStartAndStop)
@@ -354,11 +374,14 @@ TEST(FieldOperationsOnTheWindow, RegisteringWhileTheUserDeletesListsEachSenderOn
     DialogDriver d;
     QtFieldOperations ops(d.dialog.fields());
     QListWidget& list = *d.dialog.fields().peerList();
-    constexpr int kSenders = 40, kRounds = 6;
+    constexpr int kSenders = 40, kRounds = 6, kMaxRounds = 1000;
     const auto name = [](int i) { return "127.0.1." + std::to_string(i + 1) + ":4000"; };
     std::atomic<bool> done { false };
+    std::atomic<int> deletes { 0 };
+    // How the two interleave depends on scheduling, so the receiver goes on
+    // (bounded) until the user has deleted plenty among its registrations.
     std::thread receiver([&] {
-        for (int r = 0; r < kRounds; ++r) {
+        for (int r = 0; r < kMaxRounds && (r < kRounds || deletes.load() <= 2 * kSenders); ++r) {
             for (int i = 0; i < kSenders; ++i)
                 ops.peerRegister(name((i * 7 + r * 13) % kSenders));
         }
@@ -366,7 +389,7 @@ TEST(FieldOperationsOnTheWindow, RegisteringWhileTheUserDeletesListsEachSenderOn
     });
     // The user's deletes queue up among the posted registrations, so the two
     // take turns on the window's thread.
-    int ticks = 0, deletes = 0;
+    int ticks = 0;
     std::function<void()> userDeletes = [&] {
         if (done)
             return;
@@ -384,7 +407,7 @@ TEST(FieldOperationsOnTheWindow, RegisteringWhileTheUserDeletesListsEachSenderOn
     receiver.join();
     QCoreApplication::processEvents();
     ASSERT_TRUE(finished);
-    EXPECT_GT(deletes, kSenders);
+    EXPECT_GT(deletes.load(), 2 * kSenders);
 
     const Entries listed = entries(list);
     EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()).size(), listed.size()) << "an entry is listed twice";
@@ -397,31 +420,88 @@ TEST(FieldOperationsOnTheWindow, RegisteringWhileTheUserDeletesListsEachSenderOn
     EXPECT_EQ(Entries(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(listed.size())), listed);
 }
 
-// A receive thread's call waits for the window's thread; stopping (or the
-// end of the run) releases it, and the posted call then does nothing.
-TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenCancelled)
+// A receive thread's call waits for the window's thread; stopping or the end
+// of the run releases it, and the wake-up already queued for it then does
+// nothing. After a stop's resume, that queued wake-up serves the next call.
+TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenGivenUp)
 {
+    for (const bool endRun : { false, true }) {
+        SCOPED_TRACE(endRun ? "end of run" : "cancel");
+        DialogDriver d;
+        QtFieldOperations ops(d.dialog.fields());
+        std::atomic<bool> returned { false };
+        std::thread receiver([&] {
+            ops.appendLog(IDC_CLIENT_LOG, "late");
+            returned = true;
+        });
+        // The window's thread is not running events, so the call must wait.
+        std::this_thread::sleep_for(50ms);
+        EXPECT_FALSE(returned.load());
+        endRun ? ops.endRun() : ops.cancelWaits();
+        receiver.join();
+        EXPECT_TRUE(returned.load());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d.log(IDC_CLIENT_LOG).isEmpty());
+        if (endRun)
+            continue;
+
+        ops.resumeWaits();
+        std::thread again([&] { ops.appendLog(IDC_CLIENT_LOG, "now"); });
+        EXPECT_TRUE(DialogDriver::waitFor([&] { return d.log(IDC_CLIENT_LOG) == "\nnow"; }));
+        again.join();
+    }
+}
+
+// The caller goes on only once the line is in the log, and calls from two
+// threads at once are each carried out exactly once, none lost.
+TEST(FieldOperationsOnTheWindow, CallsFromTwoThreadsAreEachDoneOnceBeforeTheyReturn)
+{
+    constexpr int kCalls = 150;
     DialogDriver d;
     QtFieldOperations ops(d.dialog.fields());
-    std::atomic<bool> returned { false };
-    std::thread receiver([&] {
-        ops.appendLog(IDC_CLIENT_LOG, "late");
-        returned = true;
-    });
-    // The window's thread is not running events, so the call must wait.
-    std::this_thread::sleep_for(50ms);
-    EXPECT_FALSE(returned.load());
-    ops.cancelWaits();
-    receiver.join();
-    EXPECT_TRUE(returned.load());
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(d.log(IDC_CLIENT_LOG).isEmpty());
+    std::atomic<int> returned { 0 };
+    std::atomic<bool> lineMissing { false };
+    auto caller = [&](char name) {
+        for (int i = 0; i < kCalls; ++i) {
+            ops.appendLog(IDC_SERVER_LOG, name + std::to_string(i));
+            ++returned;
+        }
+    };
+    std::thread first(caller, 'a');
+    std::thread second(caller, 'b');
+    EXPECT_TRUE(DialogDriver::waitFor(
+        [&] {
+            // Read the count first: every call it counts must show in the log.
+            const int done = returned.load();
+            if (d.dialog.fields().log(IDC_SERVER_LOG)->document()->blockCount() - 1 < done)
+                lineMissing = true;
+            return done == 2 * kCalls;
+        },
+        10000));
+    first.join();
+    second.join();
+    EXPECT_FALSE(lineMissing.load());
+    const QStringList lines = d.log(IDC_SERVER_LOG).split('\n');
+    ASSERT_EQ(lines.size(), 2 * kCalls + 1);
+    for (const char name : { 'a', 'b' }) {
+        for (int i = 0; i < kCalls; ++i)
+            EXPECT_EQ(lines.count(QString(name) + QString::number(i)), 1) << name << i;
+    }
+}
 
-    // After resuming, calls are carried out again.
-    ops.resumeWaits();
-    std::thread again([&] { ops.appendLog(IDC_CLIENT_LOG, "now"); });
-    EXPECT_TRUE(DialogDriver::waitFor([&] { return d.log(IDC_CLIENT_LOG) == "\nnow"; }));
-    again.join();
+// The operations object goes while its wake-up is still queued: the wake-up
+// goes with it.
+TEST(FieldOperationsOnTheWindow, AQueuedWakeUpDiesWithItsOperations)
+{
+    DialogDriver d;
+    auto ops = std::make_unique<QtFieldOperations>(d.dialog.fields());
+    std::thread receiver([&] { ops->appendLog(IDC_SERVER_LOG, "never"); });
+    std::this_thread::sleep_for(20ms);
+    ops->cancelWaits();
+    receiver.join();
+    ops.reset();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(d.log(IDC_SERVER_LOG).isEmpty());
 }
 
 TEST(FieldOperationsOnTheWindow, CallsAfterTheRunEndedChangeNothing)
