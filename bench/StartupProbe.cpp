@@ -5,6 +5,7 @@
 #include "CDatagramApp.h"
 #include "DialogUnits.h"
 #include "MainWindowTemplate.h"
+#include "PeerListBox.h"
 #include "Resources.h"
 
 #include <QApplication>
@@ -13,7 +14,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -27,7 +27,7 @@ namespace {
 
 long long monotonicNs()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
 }
@@ -38,8 +38,8 @@ class BareDialog : public QDialog {
 public:
     BareDialog()
     {
-        const QFont font = DialogUnits::standInFont(QString::fromUtf8(MainWindowTemplate::kFontFamily),
-                                                    MainWindowTemplate::kFontPointSize);
+        const QFont font = DialogUnits::standInFont(
+            QString::fromUtf8(MainWindowTemplate::kFontFamily), MainWindowTemplate::kFontPointSize);
         setFont(font);
         const DialogUnits units(font);
         using K = MainWindowTemplate::Kind;
@@ -47,13 +47,27 @@ public:
             const QString caption = QString::fromUtf8(c->caption);
             QWidget* w = nullptr;
             switch (c->kind) {
-            case K::MultiLineEdit: w = new QPlainTextEdit(this); break;
-            case K::LineEdit: w = new QLineEdit(this); break;
-            case K::ReadOnlyLineEdit: w = new QLineEdit(this); break;
-            case K::PushButton: w = new QPushButton(caption, this); break;
-            case K::CheckBox: w = new QCheckBox(caption, this); break;
-            case K::Label: w = new QLabel(caption, this); break;
-            case K::ListBox: w = new QListWidget(this); break;
+            case K::MultiLineEdit:
+                w = new QPlainTextEdit(this);
+                break;
+            case K::LineEdit:
+                w = new QLineEdit(this);
+                break;
+            case K::ReadOnlyLineEdit:
+                w = new QLineEdit(this);
+                break;
+            case K::PushButton:
+                w = new QPushButton(caption, this);
+                break;
+            case K::CheckBox:
+                w = new QCheckBox(caption, this);
+                break;
+            case K::Label:
+                w = new QLabel(caption, this);
+                break;
+            case K::ListBox:
+                w = new PeerListBox(this);
+                break;
             }
             w->setGeometry(units.toPixels(c->x, c->y, c->width, c->height));
         }
@@ -67,8 +81,7 @@ class FirstPaint : public QObject {
 public:
     explicit FirstPaint(long long spawnNs)
         : m_spawnNs(spawnNs)
-    {
-    }
+    { }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -85,7 +98,7 @@ private:
     void reportAndClose()
     {
         std::printf("shown_us=%lld rss_kib=%ld threads=%d\n", (m_shownNs - m_spawnNs) / 1000, Resources::residentKiB(),
-                    Resources::allThreads());
+            Resources::allThreads());
         std::fflush(stdout);
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             dialog->reject();

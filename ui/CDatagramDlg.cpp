@@ -4,6 +4,7 @@
 #include "CAboutDlg.h"
 #include "CommandTable.h"
 #include "MainWindowTemplate.h"
+#include "PeerListBox.h"
 #include "Strings.h"
 
 #include <QAbstractButton>
@@ -13,7 +14,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -43,7 +43,7 @@ CDatagramDlg::CDatagramDlg(QWidget* parent)
         const int id = row->control;
         if (auto* button = qobject_cast<QAbstractButton*>(control(id)))
             connect(button, &QAbstractButton::clicked, this,
-                    [this, id] { CommandTable::route(*this, CommandTable::Message::ButtonClicked, id); });
+                [this, id] { CommandTable::route(*this, CommandTable::Message::ButtonClicked, id); });
     }
     OnInitDialog();
 }
@@ -53,7 +53,7 @@ void CDatagramDlg::OnInitDialog()
     const auto addCommand = [this](const QString& text, int command) {
         QAction* action = m_windowMenu->addAction(text);
         connect(action, &QAction::triggered, this,
-                [this, command] { CommandTable::route(*this, CommandTable::Message::SysCommand, 0, command); });
+            [this, command] { CommandTable::route(*this, CommandTable::Message::SysCommand, 0, command); });
         return action;
     };
     m_windowMenu = new QMenu(this);
@@ -135,7 +135,7 @@ void CDatagramDlg::keyPressEvent(QKeyEvent* event)
             button->click();
             return;
         }
-        if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QCheckBox*>(focus) || qobject_cast<QListWidget*>(focus)) {
+        if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QCheckBox*>(focus) || qobject_cast<PeerListBox*>(focus)) {
             accept();
             return;
         }

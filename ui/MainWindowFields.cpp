@@ -8,11 +8,11 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableWidgetItem>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -54,15 +54,7 @@ QWidget* createControl(const MainWindowTemplate::Control& c, QWidget& parent)
         return label;
     }
     case K::ListBox: {
-        auto* list = new PeerListBox(&parent);
-        list->setSelectionMode(QAbstractItemView::SingleSelection);
-        list->setSortingEnabled(false);
-        list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        // Every entry is one line of the same font: without this the view
-        // measures every row again after each insert.
-        list->setUniformItemSizes(true);
-        return list;
+        return new PeerListBox(&parent);
     }
     }
     return nullptr;
@@ -114,8 +106,6 @@ MainWindowFields::MainWindowFields(QWidget& window)
     layOut();
 
     const QAbstractItemModel* model = peerList()->model();
-    QObject::connect(model, &QAbstractItemModel::rowsInserted, &m_peerIndexContext,
-        [this](const QModelIndex&, int first, int last) { indexPeers(first, last, +1); });
     QObject::connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, &m_peerIndexContext,
         [this](const QModelIndex&, int first, int last) { indexPeers(first, last, -1); });
     QObject::connect(model, &QAbstractItemModel::modelReset, &m_peerIndexContext, [this] {
@@ -126,9 +116,9 @@ MainWindowFields::MainWindowFields(QWidget& window)
 
 void MainWindowFields::indexPeers(int first, int last, int change)
 {
-    const QListWidget* list = peerList();
+    const PeerListBox* list = peerList();
     for (int row = first; row <= last; ++row) {
-        const QListWidgetItem* item = list->item(row);
+        const QTableWidgetItem* item = list->item(row, 0);
         if (!item)
             continue;
         int& count = m_peerIndex[item->text()];
@@ -159,9 +149,9 @@ QPlainTextEdit* MainWindowFields::log(ControlId id) const
     return qobject_cast<QPlainTextEdit*>(control(id));
 }
 
-QListWidget* MainWindowFields::peerList() const
+PeerListBox* MainWindowFields::peerList() const
 {
-    return qobject_cast<QListWidget*>(control(IDC_PEER_LIST));
+    return qobject_cast<PeerListBox*>(control(IDC_PEER_LIST));
 }
 
 QCheckBox* MainWindowFields::echoBox() const
@@ -230,38 +220,45 @@ bool MainWindowFields::echoChecked() const
 void MainWindowFields::peerRegister(const QString& entry)
 {
     // Whole-text match: 10.0.0.5:4000 and 10.0.0.5:40001 are two senders.
-    if (!m_peerIndex.contains(entry))
-        peerList()->addItem(entry);
+    if (m_peerIndex.contains(entry))
+        return;
+    PeerListBox* list = peerList();
+    const int row = list->rowCount();
+    list->insertRow(row);
+    list->setItem(row, 0, new QTableWidgetItem(entry));
+    // A table's new row is empty when the model announces it; the text is
+    // indexed once it stands in the row.
+    indexPeers(row, row, +1);
 }
 
 int MainWindowFields::peerCount() const
 {
-    return peerList()->count();
+    return peerList()->rowCount();
 }
 
 int MainWindowFields::peerSelection() const
 {
-    const QList<QListWidgetItem*> selected = peerList()->selectedItems();
-    return selected.isEmpty() ? -1 : peerList()->row(selected.first());
+    const QModelIndexList selected = peerList()->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 QString MainWindowFields::peerText(int index) const
 {
-    const QListWidgetItem* item = peerList()->item(index);
+    const QTableWidgetItem* item = peerList()->item(index, 0);
     return item ? item->text() : QString();
 }
 
 void MainWindowFields::peerDelete(int index)
 {
-    QListWidget* list = peerList();
-    if (index < 0 || index >= list->count())
+    PeerListBox* list = peerList();
+    if (index < 0 || index >= list->rowCount())
         return;
-    const bool wasSelected = list->item(index)->isSelected();
-    delete list->takeItem(index);
+    const bool wasSelected = list->selectionModel()->isRowSelected(index, QModelIndex());
+    list->removeRow(index);
     // The view would otherwise move the selection to a neighbour.
     if (wasSelected) {
         list->clearSelection();
-        list->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+        list->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
 }
 

@@ -9,7 +9,7 @@
 #include <QVector>
 
 class QCheckBox;
-class QListWidget;
+class PeerListBox;
 class QPlainTextEdit;
 class QWidget;
 
@@ -21,7 +21,7 @@ public:
 
     QWidget* control(int id) const;
     QPlainTextEdit* log(ControlId id) const;
-    QListWidget* peerList() const;
+    PeerListBox* peerList() const;
     QCheckBox* echoBox() const;
     // The dialog font the layout is measured in.
     QFont dialogFont() const { return m_font; }
@@ -53,8 +53,9 @@ private:
     QVector<QWidget*> m_inTemplateOrder;
     // The button that takes the focus when it is next enabled, or 0.
     int m_focusAwaits = 0;
-    // How often each text stands in the peer list. It follows the list's
-    // model, so every way rows come and go keeps it true.
+    // How often each text stands in the peer list. Rows come only through
+    // peerRegister; removals follow the list's model, so every way rows go
+    // keeps it true.
     QHash<QString, int> m_peerIndex;
     // Declared last: destroyed first, it cuts the model's signals off before
     // the index goes, while the list itself lives on until the window's end.

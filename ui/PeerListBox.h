@@ -1,12 +1,15 @@
 #pragma once
 
-#include <QListWidget>
+#include <QTableWidget>
 
-// The peer list: a single-selection list box that the user cannot empty.
+// The peer list: a single-selection list box of one-line entries that the
+// user cannot empty. It is a one-column table with fixed row heights,
+// because a list view lays every row out again after each insert and a
+// table does not: appending costs the same at any length.
 // Once an entry is selected, Ctrl+click and Ctrl+Space on it keep it
 // selected, so the reply and the delete button always have a target; the
 // program itself may still clear the selection.
-class PeerListBox : public QListWidget {
+class PeerListBox : public QTableWidget {
     Q_OBJECT
 
 public:
@@ -15,4 +18,8 @@ public:
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(
         const QModelIndex& index, const QEvent* event = nullptr) const override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void fitRowHeight();
 };

@@ -5,6 +5,7 @@
 #include "CDatagramDlg.h"
 #include "Flood.h"
 #include "LoopbackPeer.h"
+#include "PeerListBox.h"
 #include "Resources.h"
 #include "SpinUntil.h"
 #include "Watchdog.h"
@@ -13,7 +14,6 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSet>
@@ -150,10 +150,10 @@ TEST(DialogStress, StopAndStartAHundredTimesThroughTheHandlersUnderFlood)
         EXPECT_GT(w.logLines(IDC_CLIENT_LOG), 1);
     }
     // Every entry names one of the 40 senders, each at most once.
-    auto* peers = qobject_cast<QListWidget*>(w.dialog.control(IDC_PEER_LIST));
+    auto* peers = qobject_cast<PeerListBox*>(w.dialog.control(IDC_PEER_LIST));
     QSet<QString> named;
-    for (int i = 0; i < peers->count(); ++i) {
-        const QString entry = peers->item(i)->text();
+    for (int i = 0; i < peers->rowCount(); ++i) {
+        const QString entry = peers->item(i, 0)->text();
         const QStringList parts = entry.split(QLatin1Char(':'));
         ASSERT_EQ(parts.size(), 2) << entry.toStdString();
         const QStringList bytes = parts[0].split(QLatin1Char('.'));
@@ -224,9 +224,9 @@ TEST(DialogStress, ASteadyStreamOfAThousandIsLoggedAndEchoedExactlyOnceInOrder)
         expected += QLatin1Char('\n') + QString::fromStdString(s);
     EXPECT_EQ(log->toPlainText(), expected);
     EXPECT_EQ(echoed, sent);
-    auto* peers = qobject_cast<QListWidget*>(w.dialog.control(IDC_PEER_LIST));
-    ASSERT_EQ(peers->count(), 1);
-    EXPECT_EQ(peers->item(0)->text().toStdString(), sender.name());
+    auto* peers = qobject_cast<PeerListBox*>(w.dialog.control(IDC_PEER_LIST));
+    ASSERT_EQ(peers->rowCount(), 1);
+    EXPECT_EQ(peers->item(0, 0)->text().toStdString(), sender.name());
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "CDatagramApp.h"
 #include "DialogDriver.h"
 #include "LoopbackPeer.h"
+#include "PeerListBox.h"
 #include "PlatformChoice.h"
 #include "QtFieldOperations.h"
 #include "Resources.h"
@@ -9,7 +10,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -79,11 +79,11 @@ struct MessageBoxWatcher {
 
 using Entries = std::vector<std::string>;
 
-Entries entries(const QListWidget& list)
+Entries entries(const PeerListBox& list)
 {
     Entries texts;
-    for (int i = 0; i < list.count(); ++i)
-        texts.push_back(list.item(i)->text().toStdString());
+    for (int i = 0; i < list.rowCount(); ++i)
+        texts.push_back(list.item(i, 0)->text().toStdString());
     return texts;
 }
 
@@ -100,7 +100,7 @@ TEST(MainWindow, ShowsTheFieldTableWithDefaults)
         EXPECT_TRUE(d.text(id).isEmpty()) << id;
     EXPECT_TRUE(qobject_cast<QLineEdit*>(d.dialog.control(IDC_SERVER_IP))->isReadOnly());
     EXPECT_FALSE(qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO))->isChecked());
-    EXPECT_EQ(qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST))->count(), 0);
+    EXPECT_EQ(qobject_cast<PeerListBox*>(d.dialog.control(IDC_PEER_LIST))->rowCount(), 0);
 
     for (int id : { IDC_SERVER_START, IDC_CLIENT_START, IDC_CLIENT_SEND, IDC_REPLY_SEND, IDC_PEER_DELETE,
              IDC_PEER_DELETE_ALL, IDC_ECHO })
@@ -233,20 +233,20 @@ TEST(MainWindow, TheWindowTalksToItselfEndToEnd)
     EXPECT_EQ(d.text(IDC_CLIENT_MESSAGE), "hello 你好");
 
     // The sender is listed after its echo has gone out.
-    auto* peers = qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST));
-    ASSERT_TRUE(DialogDriver::waitFor([&] { return peers->count() == 1; }));
-    EXPECT_EQ(peers->item(0)->text(), "127.0.0.1:50001");
+    auto* peers = qobject_cast<PeerListBox*>(d.dialog.control(IDC_PEER_LIST));
+    ASSERT_TRUE(DialogDriver::waitFor([&] { return peers->rowCount() == 1; }));
+    EXPECT_EQ(peers->item(0, 0)->text(), "127.0.0.1:50001");
 
     // A third party is listed and gets its echo too.
     ASSERT_TRUE(probe.sendTo("ping", static_cast<std::uint16_t>(port.toInt())));
     auto echo = receiveSpinning(probe);
     ASSERT_TRUE(echo.has_value());
     EXPECT_EQ(echo->bytes, "ping");
-    ASSERT_TRUE(DialogDriver::waitFor([&] { return peers->count() == 2; }));
-    EXPECT_EQ(peers->item(1)->text(), QStringLiteral("127.0.0.200:%1").arg(probe.port()));
+    ASSERT_TRUE(DialogDriver::waitFor([&] { return peers->rowCount() == 2; }));
+    EXPECT_EQ(peers->item(1, 0)->text(), QStringLiteral("127.0.0.200:%1").arg(probe.port()));
 
     // Reply to the selected sender, from the server's port.
-    peers->item(1)->setSelected(true);
+    peers->selectRow(1);
     d.type(IDC_REPLY_MESSAGE, QStringLiteral("hi"));
     d.click(IDC_REPLY_SEND);
     auto reply = receiveSpinning(probe);
@@ -254,17 +254,17 @@ TEST(MainWindow, TheWindowTalksToItselfEndToEnd)
     EXPECT_EQ(reply->bytes, "hi");
     EXPECT_EQ(reply->fromPort, port.toInt());
 
-    peers->item(0)->setSelected(true);
+    peers->selectRow(0);
     d.click(IDC_REPLY_SEND);
     ASSERT_TRUE(DialogDriver::waitFor([&] { return d.log(IDC_CLIENT_LOG).endsWith("\nhi"); }));
 
     d.click(IDC_PEER_DELETE);
-    ASSERT_EQ(peers->count(), 1);
+    ASSERT_EQ(peers->rowCount(), 1);
     EXPECT_EQ(peers->selectedItems().size(), 0);
     d.click(IDC_PEER_DELETE);
-    EXPECT_EQ(peers->count(), 1);
+    EXPECT_EQ(peers->rowCount(), 1);
     d.click(IDC_PEER_DELETE_ALL);
-    EXPECT_EQ(peers->count(), 0);
+    EXPECT_EQ(peers->rowCount(), 0);
 
     d.click(IDC_CLIENT_STOP);
     d.click(IDC_SERVER_STOP);
@@ -337,23 +337,23 @@ TEST(MainWindow, ASenderRemovedFromTheListIsListedAgainAtTheEnd)
 {
     DialogDriver d;
     MainWindowFields& f = d.dialog.fields();
-    QListWidget& list = *f.peerList();
+    PeerListBox& list = *f.peerList();
     // A whole-text match: one is a prefix of the other, yet they are two senders.
     for (const char* e : { "10.0.0.5:40001", "10.0.0.5:4000", "127.0.0.1:1", "10.0.0.5:4000", "10.0.0.5:40001" })
         f.peerRegister(e);
     ASSERT_EQ(entries(list), (Entries { "10.0.0.5:40001", "10.0.0.5:4000", "127.0.0.1:1" }));
 
     const std::pair<const char*, std::function<void()>> removals[] = {
-        { "delete button", [&] { list.item(0)->setSelected(true), d.click(IDC_PEER_DELETE); } },
-        { "take from the widget", [&] { delete list.takeItem(0); } },
+        { "delete button", [&] { list.selectRow(0), d.click(IDC_PEER_DELETE); } },
+        { "remove from the widget", [&] { list.removeRow(0); } },
         { "delete all", [&] { d.click(IDC_PEER_DELETE_ALL); } },
-        { "clear the widget", [&] { list.clear(); } },
+        { "empty the widget", [&] { list.setRowCount(0); } },
     };
     for (const auto& [how, remove] : removals) {
-        const std::string first = list.item(0)->text().toStdString();
+        const std::string first = list.item(0, 0)->text().toStdString();
         Entries expected = entries(list);
         remove();
-        if (list.count() == 0)
+        if (list.rowCount() == 0)
             expected.clear();
         expected.erase(std::remove(expected.begin(), expected.end(), first), expected.end());
         expected.push_back(first);
@@ -363,7 +363,7 @@ TEST(MainWindow, ASenderRemovedFromTheListIsListedAgainAtTheEnd)
         for (const std::string& e : expected)
             f.peerRegister(QString::fromStdString(e));
         EXPECT_EQ(entries(list), expected) << how << ": listed twice";
-        f.peerRegister(QStringLiteral("127.0.0.%1:2").arg(list.count()));
+        f.peerRegister(QStringLiteral("127.0.0.%1:2").arg(list.rowCount()));
     }
 }
 
@@ -373,7 +373,7 @@ TEST(FieldOperationsOnTheWindow, RegisteringWhileTheUserDeletesListsEachSenderOn
 {
     DialogDriver d;
     QtFieldOperations ops(d.dialog.fields());
-    QListWidget& list = *d.dialog.fields().peerList();
+    PeerListBox& list = *d.dialog.fields().peerList();
     constexpr int kSenders = 40, kRounds = 6, kMaxRounds = 1000;
     const auto name = [](int i) { return "127.0.1." + std::to_string(i + 1) + ":4000"; };
     std::atomic<bool> done { false };
@@ -393,8 +393,8 @@ TEST(FieldOperationsOnTheWindow, RegisteringWhileTheUserDeletesListsEachSenderOn
     std::function<void()> userDeletes = [&] {
         if (done)
             return;
-        if (++ticks % 3 == 0 && list.count() > 0) {
-            list.item(ticks % list.count())->setSelected(true);
+        if (++ticks % 3 == 0 && list.rowCount() > 0) {
+            list.selectRow(ticks % list.rowCount());
             d.click(IDC_PEER_DELETE);
             ++deletes;
         }
@@ -520,7 +520,7 @@ TEST(FieldOperationsOnTheWindow, CallsAfterTheRunEndedChangeNothing)
     ops.setField(IDC_DEST_IP, "1.2.3.4");
     QCoreApplication::processEvents();
     EXPECT_TRUE(d.log(IDC_SERVER_LOG).isEmpty());
-    EXPECT_EQ(qobject_cast<QListWidget*>(d.dialog.control(IDC_PEER_LIST))->count(), 0);
+    EXPECT_EQ(qobject_cast<PeerListBox*>(d.dialog.control(IDC_PEER_LIST))->rowCount(), 0);
     EXPECT_EQ(d.text(IDC_DEST_IP), "127.0.0.1");
 }
 

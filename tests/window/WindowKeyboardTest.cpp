@@ -1,11 +1,13 @@
 #include "CAboutDlg.h"
+#include "PeerListBox.h"
+#include "SpinUntil.h"
 #include "WindowHarness.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -134,8 +136,12 @@ TEST(WindowKeyboard, EnterInASingleLineFieldTheCheckBoxOrTheListEndsTheRunAsAnOk
             CDatagramDlg dialog;
             ClickWatch clicks(dialog);
             CloseCounter closes(dialog);
+            // A list with a current entry still hands Enter to the window.
+            dialog.fields().peerRegister(QStringLiteral("127.0.0.1:50001"));
             const int result = runModal(dialog, [&] {
                 focus(dialog, id);
+                if (id == 1018)
+                    press(dialog, Qt::Key_Down);
                 press(dialog, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
             });
             EXPECT_EQ(result, QDialog::Accepted) << id;
@@ -190,16 +196,38 @@ TEST(WindowKeyboard, EnterInALogStartsANewLineAndTheRunGoesOn)
     }
 }
 
-TEST(WindowKeyboard, TheListKeepsInsertionOrder)
+// Entries stay in insertion order, one line each; the list scrolls
+// vertically once they overflow it, never horizontally.
+TEST(WindowKeyboard, TheListKeepsInsertionOrderOneLineAnEntry)
 {
     CDatagramDlg dialog;
+    ASSERT_TRUE(showActive(dialog));
     MainWindowFields& fields = dialog.fields();
-    const QStringList expected = { "127.0.0.9:9", "127.0.0.1:50001", "10.0.0.5:4000", "0.0.0.0:1" };
+    PeerListBox* list = fields.peerList();
+    // The last is wider than the list.
+    const QStringList expected
+        = { "127.0.0.9:9", "127.0.0.1:50001", "10.0.0.5:4000", "255.255.255.255:65535 255.255.255.255:65535" };
     for (const QString& entry : expected)
         fields.peerRegister(entry);
     ASSERT_EQ(fields.peerCount(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
         EXPECT_EQ(fields.peerText(i), expected[i]);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->verticalScrollBar()->maximum(), 0);
+
+    const int line = list->fontMetrics().height();
+    for (int i = 0; fields.peerCount() < 40 && i < 40; ++i)
+        fields.peerRegister(QStringLiteral("127.0.2.%1:4000").arg(i + 1));
+    EXPECT_TRUE(spinUntil([&] { return list->verticalScrollBar()->isVisible(); }));
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
+    for (int row : { 0, 3, 39 }) {
+        const QRect rect = list->visualRect(list->model()->index(row, 0));
+        EXPECT_GE(rect.height(), line) << row;
+        EXPECT_LT(rect.height(), 2 * line) << row;
+        EXPECT_EQ(rect.width(), list->viewport()->width()) << row;
+    }
+    dialog.reject();
 }
 
 // A focused start or stop button that disables itself hands the focus to its
@@ -209,8 +237,8 @@ TEST(WindowKeyboard, AFocusedStartOrStopButtonHandsTheFocusToItsPartner)
     struct Step {
         int fired, takesFocus;
     };
-    const Step kSteps[] = {{1001, 1002}, {1002, 1001}, {1013, 1014}, {1014, 1013}};
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+    const Step kSteps[] = { { 1001, 1002 }, { 1002, 1001 }, { 1013, 1014 }, { 1014, 1013 } };
+    for (Qt::Key key : { Qt::Key_Return, Qt::Key_Space }) {
         CDatagramDlg dialog;
         ASSERT_TRUE(showActive(dialog));
         dialog.fields().setText(1009, freePort());
@@ -256,18 +284,19 @@ TEST(WindowKeyboard, ButtonsSwitchedWithoutTheFocusLeaveTheFocusAlone)
 
 // A single-selection list box the user cannot empty: Ctrl+click and
 // Ctrl+Space keep the selected entry; the list still starts with nothing
-// selected, and deleting the selected entry leaves nothing selected.
+// selected, and deleting the selected entry leaves nothing selected. The
+// arrows move the selection and Tab leaves the list.
 TEST(WindowKeyboard, TheUserCannotEmptyThePeerListsSelection)
 {
     CDatagramDlg dialog;
     ASSERT_TRUE(showActive(dialog));
     MainWindowFields& fields = dialog.fields();
-    QListWidget* list = fields.peerList();
-    for (const char* entry : {"127.0.0.1:50001", "127.0.0.5:4000", "127.0.0.9:9"})
+    PeerListBox* list = fields.peerList();
+    for (const char* entry : { "127.0.0.1:50001", "127.0.0.5:4000", "127.0.0.9:9" })
         fields.peerRegister(QString::fromLatin1(entry));
     EXPECT_EQ(fields.peerSelection(), -1);
     const auto clickRow = [&](int row, Qt::KeyboardModifiers modifiers) {
-        const QPoint at = list->visualItemRect(list->item(row)).center();
+        const QPoint at = list->visualItemRect(list->item(row, 0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, at);
     };
 
@@ -283,7 +312,14 @@ TEST(WindowKeyboard, TheUserCannotEmptyThePeerListsSelection)
     EXPECT_EQ(fields.peerSelection(), 2);
     press(dialog, Qt::Key_Up);
     EXPECT_EQ(fields.peerSelection(), 1);
+    press(dialog, Qt::Key_Down);
+    EXPECT_EQ(fields.peerSelection(), 2);
+    press(dialog, Qt::Key_Up);
+    EXPECT_EQ(fields.peerSelection(), 1);
     EXPECT_EQ(list->selectedItems().size(), 1);
+    // Tab leaves a list that has entries, rather than walking them.
+    press(dialog, Qt::Key_Tab);
+    EXPECT_EQ(idOf(dialog, dialog.focusWidget()), 1020);
 
     fields.peerDelete(1);
     EXPECT_EQ(fields.peerSelection(), -1);
@@ -294,7 +330,7 @@ TEST(WindowKeyboard, TheUserCannotEmptyThePeerListsSelection)
 // F1 opens the About box from wherever the focus is, as the menu entry does.
 TEST(WindowKeyboard, F1OpensTheAboutBox)
 {
-    for (int id : {1000, 1004, 1018, 1001}) {
+    for (int id : { 1000, 1004, 1018, 1001 }) {
         CDatagramDlg dialog;
         ASSERT_TRUE(showActive(dialog));
         focus(dialog, id);
