@@ -39,7 +39,7 @@ bool logAppendCost()
     printHeader("1. Server log append cost vs log size (real widget, shown offscreen; append + repaint)");
     constexpr int kWarmUp = 20;
     constexpr int kRounds = 400;
-    constexpr std::array<int, 4> kSizes = {0, 10'000, 100'000, 1'000'000};
+    constexpr std::array<int, 4> kSizes = { 0, 10'000, 100'000, 1'000'000 };
 
     std::array<std::unique_ptr<CDatagramDlg>, kSizes.size()> dialogs;
     std::array<std::vector<double>, kSizes.size()> samples;

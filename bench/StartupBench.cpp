@@ -4,9 +4,9 @@
 #include "Benchmarks.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -38,16 +38,16 @@ ProbeResult runProbe(const char* probePath, const char* mode)
         if (std::strncmp(*e, "QUORLIN_BENCH_SPAWN_NS=", 23) != 0)
             env.emplace_back(*e);
     }
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    env.push_back("QUORLIN_BENCH_SPAWN_NS="
-                  + std::to_string(static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec));
+    env.push_back(
+        "QUORLIN_BENCH_SPAWN_NS=" + std::to_string(static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec));
     std::vector<char*> envp;
     for (auto& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
     std::string path = probePath, arg = mode;
-    char* argv[] = {path.data(), arg.data(), nullptr};
+    char* argv[] = { path.data(), arg.data(), nullptr };
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -86,7 +86,7 @@ bool startupAndFootprint(const char* probePath)
     printHeader("5. Start-up and footprint (fresh processes, 7 runs each, medians)");
     std::vector<double> appShown, bareShown, appRss, bareRss;
     for (int i = 0; i < kRuns; ++i) {
-        for (const char* mode : {"bare", "app"}) {
+        for (const char* mode : { "bare", "app" }) {
             const ProbeResult r = runProbe(probePath, mode);
             if (!r.ok)
                 continue;

@@ -2,8 +2,14 @@
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 int digitValue(char c)
 {
@@ -33,7 +39,7 @@ std::uint32_t AddressText::toAddress(const std::string& text)
 {
     // Parsing stops at an embedded zero byte, as it does for a C string.
     const std::string s = text.substr(0, text.find('\0'));
-    std::uint64_t parts[4] = {0, 0, 0, 0};
+    std::uint64_t parts[4] = { 0, 0, 0, 0 };
     int count = 0;
     std::size_t i = 0;
     for (;;) {

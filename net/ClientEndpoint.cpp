@@ -7,8 +7,7 @@
 
 ClientEndpoint::ClientEndpoint(FieldOperations& ops)
     : m_ops(ops)
-{
-}
+{ }
 
 ClientEndpoint::~ClientEndpoint()
 {
@@ -20,7 +19,7 @@ void ClientEndpoint::start()
 {
     if (running())
         return;
-    const Ipv4Endpoint local{AddressText::toAddress(m_ops.readField(IDC_DEST_IP, 32)), kLocalPort};
+    const Ipv4Endpoint local { AddressText::toAddress(m_ops.readField(IDC_DEST_IP, 32)), kLocalPort };
     if (!m_clientSocket.open()) {
         m_ops.showError("can not create client socket");
         return;
@@ -29,8 +28,7 @@ void ClientEndpoint::start()
     // host the socket stays unbound and takes a port of the system's choice
     // at its first send, which is how the client talks to remote devices.
     (void)m_clientSocket.bind(local);
-    const bool started = m_clientThread.start(
-        m_clientSocket, m_ops,
+    const bool started = m_clientThread.start(m_clientSocket, m_ops,
         [this](const char* data, std::size_t length, const Ipv4Endpoint&) { clientrecv(data, length); });
     if (!started) {
         m_clientSocket.close();

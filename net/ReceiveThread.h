@@ -17,7 +17,7 @@ class UdpSocket;
 class ReceiveThread {
 public:
     static constexpr std::size_t kMaxDatagram = 1000;
-    static constexpr std::chrono::milliseconds kPassPause{10};
+    static constexpr std::chrono::milliseconds kPassPause { 10 };
 
     // Called on the receive thread with the payload (followed by a zero byte).
     using PassHandler = std::function<void(const char* data, std::size_t length, const Ipv4Endpoint& from)>;

@@ -24,16 +24,16 @@ QLabel* plainLabel(const char* text, QWidget* parent)
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowCloseButtonHint)
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowCloseButtonHint)
     , m_icon(new QLabel(this))
     , m_name(plainLabel(QUORLIN_ABOUT_NAME_TEXT, this))
     , m_notice(plainLabel(QUORLIN_ABOUT_NOTICE_TEXT, this))
     , m_ok(new QPushButton(QString::fromUtf8("确定"), this))
 {
     setWindowTitle(QString::fromUtf8(kCaption));
-    const QFont font = DialogUnits::standInFont(QString::fromUtf8(MainWindowTemplate::kFontFamily),
-                                                MainWindowTemplate::kFontPointSize);
+    const QFont font = DialogUnits::standInFont(
+        QString::fromUtf8(MainWindowTemplate::kFontFamily), MainWindowTemplate::kFontPointSize);
     setFont(font);
 
     // Drawn at its own size from the control's top-left corner.

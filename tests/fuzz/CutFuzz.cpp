@@ -10,7 +10,10 @@
 
 namespace {
 
-bool in(unsigned char c, unsigned lo, unsigned hi) { return c >= lo && c <= hi; }
+bool in(unsigned char c, unsigned lo, unsigned hi)
+{
+    return c >= lo && c <= hi;
+}
 
 // Length of the well-formed sequence starting at `i`, or 0 if none does.
 std::size_t wellFormedAt(const std::string& s, std::size_t i)

@@ -5,10 +5,10 @@
 
 // A broken property aborts, which libFuzzer (and the replay driver) report
 // together with the input that broke it.
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                          \
-        }                                                                                          \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition);                      \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)

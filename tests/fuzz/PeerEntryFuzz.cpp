@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sender.port = static_cast<std::uint16_t>(data[4] << 8 | data[5]);
         const std::string entry = PeerEntry::format(sender);
         FUZZ_CHECK(entry.size() <= 21);
-        in_addr a{};
+        in_addr a {};
         a.s_addr = sender.addressNet;
         FUZZ_CHECK(entry == std::string(::inet_ntoa(a)) + ":" + std::to_string(sender.port));
         FUZZ_CHECK(PeerEntry::parse(entry) == sender);

@@ -14,7 +14,10 @@ using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
 // Found by gtest through the type's (global) namespace.
-static void PrintTo(const Ipv4Endpoint& e, std::ostream* os) { *os << PeerEntry::format(e); }
+static void PrintTo(const Ipv4Endpoint& e, std::ostream* os)
+{
+    *os << PeerEntry::format(e);
+}
 
 namespace {
 
@@ -24,7 +27,10 @@ constexpr auto kWait = 5s;
 constexpr auto kQuiet = 100ms;
 constexpr std::uint16_t kPort = ClientEndpoint::kLocalPort;
 
-Ipv4Endpoint endpoint(const char* address, std::uint16_t port) { return Ipv4Endpoint{::inet_addr(address), port}; }
+Ipv4Endpoint endpoint(const char* address, std::uint16_t port)
+{
+    return Ipv4Endpoint { ::inet_addr(address), port };
+}
 
 // Most tests aim at a peer on 127.0.0.2, so the client binds 127.0.0.2:50001
 // and stays clear of anything else on 127.0.0.1:50001.
@@ -49,8 +55,8 @@ protected:
     }
 
     FakeFieldOperations ops;
-    ClientEndpoint client{ops};
-    LoopbackPeer peer{"127.0.0.2"};
+    ClientEndpoint client { ops };
+    LoopbackPeer peer { "127.0.0.2" };
 };
 
 } // namespace
@@ -79,15 +85,15 @@ TEST(ClientAndServer, WithDefaultsTalkToEachOtherFrom127001Port50001)
     clientOps.setField(IDC_CLIENT_MESSAGE, "hello");
     client.send();
     ASSERT_TRUE(serverOps.waitForPeers(1, kWait));
-    EXPECT_EQ(serverOps.peers(), Lines{"127.0.0.1:50001"});
-    EXPECT_EQ(serverOps.logLines(IDC_SERVER_LOG), Lines{"hello"});
+    EXPECT_EQ(serverOps.peers(), Lines { "127.0.0.1:50001" });
+    EXPECT_EQ(serverOps.logLines(IDC_SERVER_LOG), Lines { "hello" });
     ASSERT_TRUE(clientOps.waitForLogLines(IDC_CLIENT_LOG, 1, kWait)) << "echo not logged";
 
     serverOps.select(0);
     serverOps.setField(IDC_REPLY_MESSAGE, "hi");
     server.sendReply();
     ASSERT_TRUE(clientOps.waitForLogLines(IDC_CLIENT_LOG, 2, kWait)) << "reply not logged";
-    EXPECT_EQ(clientOps.logLines(IDC_CLIENT_LOG), (Lines{"hello", "hi"}));
+    EXPECT_EQ(clientOps.logLines(IDC_CLIENT_LOG), (Lines { "hello", "hi" }));
 
     server.stop(); // the client side goes on
     ASSERT_TRUE(LoopbackPeer("127.0.0.5").sendTo("still here", kPort));
@@ -102,8 +108,8 @@ TEST(ClientAndServer, WithDefaultsTalkToEachOtherFrom127001Port50001)
 TEST(ClientStart, FailedBindGoesOnUnboundAndLogsRepliesToTheChosenPort)
 {
     LoopbackPeer peer("127.0.0.2");
-    const char* startDestinations[] = {"127.0.0.1 (port taken)", "localhost", "255.255.255.255", "127.255.255.255",
-                                       "224.0.0.1", "239.255.0.1"};
+    const char* startDestinations[]
+        = { "127.0.0.1 (port taken)", "localhost", "255.255.255.255", "127.255.255.255", "224.0.0.1", "239.255.0.1" };
     for (const std::string destination : startDestinations) {
         SCOPED_TRACE(destination);
         // Should the holder fail to bind, someone else holds the port: just as good.
@@ -116,7 +122,7 @@ TEST(ClientStart, FailedBindGoesOnUnboundAndLogsRepliesToTheChosenPort)
         client.start();
         ASSERT_TRUE(client.running());
         EXPECT_TRUE(ops.errors().empty());
-        EXPECT_EQ(client.localEndpoint(), Ipv4Endpoint{}) << "bound at start";
+        EXPECT_EQ(client.localEndpoint(), Ipv4Endpoint {}) << "bound at start";
 
         ops.setField(IDC_DEST_IP, peer.address());
         ops.setField(IDC_DEST_PORT, std::to_string(peer.port()));
@@ -162,11 +168,11 @@ TEST_F(ClientTest, SendsAtMost1023BytesOfTheMessageInWholeCharacters)
     startAimedAtPeer();
     const std::string han = "\xE4\xB8\xAD";
     const std::pair<std::string, std::string> rows[] = {
-        {"", ""}, // a datagram of length zero
-        {std::string(1023, 'm'), std::string(1023, 'm')},
-        {std::string(1500, 'm'), std::string(1023, 'm')},
-        {std::string(1020, 'a') + han, std::string(1020, 'a') + han},
-        {std::string(1022, 'a') + han, std::string(1022, 'a')},
+        { "", "" }, // a datagram of length zero
+        { std::string(1023, 'm'), std::string(1023, 'm') },
+        { std::string(1500, 'm'), std::string(1023, 'm') },
+        { std::string(1020, 'a') + han, std::string(1020, 'a') + han },
+        { std::string(1022, 'a') + han, std::string(1022, 'a') },
     };
     for (const auto& [field, sent] : rows) {
         send(field);
@@ -182,11 +188,11 @@ TEST_F(ClientTest, LogsDatagramsUpTo1000BytesAsTextToTheFirstZero)
     startAimedAtPeer();
     // Dropped and empty datagrams sit between logged ones, so their absence
     // shows once the datagram after them is logged.
-    for (const std::string& d : {std::string(1000, 'k'), std::string(1001, 'k'), std::string(), std::string("ab\0cd", 5),
-                                std::string("\0z", 2), std::string("end")})
+    for (const std::string& d : { std::string(1000, 'k'), std::string(1001, 'k'), std::string(),
+             std::string("ab\0cd", 5), std::string("\0z", 2), std::string("end") })
         ASSERT_TRUE(peer.sendTo(d, kPort, "127.0.0.2"));
     ASSERT_TRUE(ops.waitForLogLines(IDC_CLIENT_LOG, 4, kWait));
-    EXPECT_EQ(ops.logLines(IDC_CLIENT_LOG), (Lines{std::string(1000, 'k'), "ab", "", "end"}));
+    EXPECT_EQ(ops.logLines(IDC_CLIENT_LOG), (Lines { std::string(1000, 'k'), "ab", "", "end" }));
     EXPECT_TRUE(peer.nothingWithin(kQuiet)) << "the client never echoes";
 }
 
@@ -246,5 +252,5 @@ TEST_F(ClientTest, StopWhileTheThreadWaitsForTheWindowDropsTheHeldLog)
     startAimedAtPeer();
     ASSERT_TRUE(peer.sendTo("third", kPort, "127.0.0.2"));
     ASSERT_TRUE(ops.waitForLogLines(IDC_CLIENT_LOG, 1, kWait));
-    EXPECT_EQ(ops.logLines(IDC_CLIENT_LOG), Lines{"third"});
+    EXPECT_EQ(ops.logLines(IDC_CLIENT_LOG), Lines { "third" });
 }

@@ -76,8 +76,8 @@ TEST(WindowMenu, HoldsTheWindowCommandsThenASeparatorAndTheAboutEntry)
 {
     CDatagramDlg dialog;
     ASSERT_NE(dialog.windowMenu(), nullptr);
-    const QStringList expected = {QString::fromUtf8("最小化(&N)"), QString::fromUtf8("关闭(&C)\tAlt+F4"),
-                                  QStringLiteral("-"), QString::fromUtf8("关于 Quorlin(&A)...")};
+    const QStringList expected = { QString::fromUtf8("最小化(&N)"), QString::fromUtf8("关闭(&C)\tAlt+F4"),
+        QStringLiteral("-"), QString::fromUtf8("关于 Quorlin(&A)...") };
     EXPECT_EQ(entries(*dialog.windowMenu()), expected);
 }
 
@@ -159,7 +159,7 @@ TEST(AboutBox, ShowsCaptionIconVersionNoticeAndADefaultOk)
 
 TEST(AboutBox, EscAndEnterCloseIt)
 {
-    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+    for (Qt::Key key : { Qt::Key_Escape, Qt::Key_Return }) {
         CAboutDlg about;
         QTimer::singleShot(0, &about, [&] {
             QApplication::setActiveWindow(&about);

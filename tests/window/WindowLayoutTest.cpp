@@ -20,7 +20,7 @@
 namespace {
 
 struct Placed {
-    int id;           // -1: a label, found by its caption
+    int id; // -1: a label, found by its caption
     const char* text; // the label's caption
     int x, y, width, height;
     const char* name; // what a screen reader says for the control
@@ -28,28 +28,28 @@ struct Placed {
 
 // The window's controls in dialog units, as designed.
 const Placed kMainWindow[] = {
-    {1000, "", 5, 25, 210, 90, "服务器 日志"},
-    {1001, "", 215, 5, 50, 14, "服务器 开始"},
-    {1002, "", 265, 5, 50, 14, "服务器 结束"},
-    {1003, "", 265, 175, 50, 14, "客户端 发送"},
-    {1004, "", 5, 175, 247, 14, "客户端 消息"},
-    {1006, "", 49, 155, 85, 14, "目的IP地址"},
-    {1007, "", 170, 155, 25, 15, "目的端口"},
-    {-1, "目的IP地址", 5, 157, 41, 8, "目的IP地址"},
-    {-1, "目的端口", 136, 158, 33, 8, "目的端口"},
-    {1008, "", 55, 5, 80, 14, "服务器IP地址"},
-    {1009, "", 185, 5, 25, 15, "服务器端口"},
-    {-1, "服务器IP地址", 5, 8, 49, 8, "服务器IP地址"},
-    {-1, "服务器端口", 140, 9, 41, 8, "服务器端口"},
-    {1010, "", 287, 122, 32, 10, "回送"},
-    {1012, "", 5, 195, 310, 90, "客户端 日志"},
-    {1013, "", 215, 155, 50, 14, "客户端 开始"},
-    {1014, "", 265, 155, 50, 14, "客户端 结束"},
-    {1016, "", 220, 120, 50, 14, "服务器 发送"},
-    {1017, "", 5, 120, 210, 14, "服务器 回复"},
-    {1018, "", 220, 25, 95, 75, "服务器 发送者列表"},
-    {1020, "", 220, 102, 45, 14, "删除一项"},
-    {1021, "", 270, 102, 45, 14, "删除全部"},
+    { 1000, "", 5, 25, 210, 90, "服务器 日志" },
+    { 1001, "", 215, 5, 50, 14, "服务器 开始" },
+    { 1002, "", 265, 5, 50, 14, "服务器 结束" },
+    { 1003, "", 265, 175, 50, 14, "客户端 发送" },
+    { 1004, "", 5, 175, 247, 14, "客户端 消息" },
+    { 1006, "", 49, 155, 85, 14, "目的IP地址" },
+    { 1007, "", 170, 155, 25, 15, "目的端口" },
+    { -1, "目的IP地址", 5, 157, 41, 8, "目的IP地址" },
+    { -1, "目的端口", 136, 158, 33, 8, "目的端口" },
+    { 1008, "", 55, 5, 80, 14, "服务器IP地址" },
+    { 1009, "", 185, 5, 25, 15, "服务器端口" },
+    { -1, "服务器IP地址", 5, 8, 49, 8, "服务器IP地址" },
+    { -1, "服务器端口", 140, 9, 41, 8, "服务器端口" },
+    { 1010, "", 287, 122, 32, 10, "回送" },
+    { 1012, "", 5, 195, 310, 90, "客户端 日志" },
+    { 1013, "", 215, 155, 50, 14, "客户端 开始" },
+    { 1014, "", 265, 155, 50, 14, "客户端 结束" },
+    { 1016, "", 220, 120, 50, 14, "服务器 发送" },
+    { 1017, "", 5, 120, 210, 14, "服务器 回复" },
+    { 1018, "", 220, 25, 95, 75, "服务器 发送者列表" },
+    { 1020, "", 220, 102, 45, 14, "删除一项" },
+    { 1021, "", 270, 102, 45, 14, "删除全部" },
 };
 
 QLabel* labelWithText(const QWidget& window, const QString& text)
@@ -93,7 +93,8 @@ TEST(DialogUnits, TheStandInFontDrawsChineseAndLatinItself)
     const QFont font = DialogUnits::standInFont(QString::fromUtf8("宋体"), 9);
     const QString family = QFontInfo(font).family();
     EXPECT_EQ(QFontInfo(font).pointSize(), 9);
-    EXPECT_TRUE(QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese)) << family.toStdString();
+    EXPECT_TRUE(QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese))
+        << family.toStdString();
     EXPECT_EQ(familyDrawing(QStringLiteral("ABCxyz"), font), family);
     EXPECT_EQ(familyDrawing(QString::fromUtf8("服务器端口"), font), family);
 
@@ -135,7 +136,7 @@ TEST(MainWindowLayout, EveryControlHasTheNameAScreenReaderSpeaks)
     EXPECT_EQ(reachable.size(), QSet<QString>(reachable.begin(), reachable.end()).size())
         << reachable.join('|').toStdString();
     // The visible captions stay as they were.
-    for (int id : {1001, 1013})
+    for (int id : { 1001, 1013 })
         EXPECT_EQ(dialog.fields().text(id), QString::fromUtf8("开始"));
     EXPECT_EQ(dialog.fields().text(1003), dialog.fields().text(1016));
 }
@@ -204,7 +205,7 @@ TEST(AboutBox, ControlsStandAtTheirDialogUnitRectangles)
 TEST(AboutBox, TextsFitTheirLines)
 {
     CAboutDlg about;
-    for (QLabel* line : {about.nameLabel(), about.noticeLabel()}) {
+    for (QLabel* line : { about.nameLabel(), about.noticeLabel() }) {
         const QFontMetrics metrics(line->font());
         EXPECT_LE(metrics.horizontalAdvance(line->text()), line->width()) << line->text().toStdString();
         EXPECT_FALSE(line->text().contains(QLatin1Char('\n')));
