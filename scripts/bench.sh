@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds an optimised tree in build-bench/ and runs every benchmark in one
 # run, printing each figure beside its target. Arguments pick benchmarks:
-# append echo rate stop startup peers (default: all). Exits non-zero if a target
+# append echo rate trip stop startup peers (default: all). Exits non-zero if a target
 # was missed. Run it on an otherwise quiet machine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
