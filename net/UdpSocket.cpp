@@ -189,13 +189,18 @@ bool UdpSocket::pause(std::chrono::microseconds duration) const
     // slack would be added to each one.
     static thread_local const bool precise = ::prctl(PR_SET_TIMERSLACK, 1UL) == 0;
     (void)precise;
+    // A timed sleep wakes up tens to hundreds of microseconds late (more on
+    // a virtual machine), which would stretch every pass. So the sleep ends
+    // this much early, and the rest is waited out awake, still watching for
+    // interrupt(): the pause lasts its duration, at the cost of a little CPU.
+    constexpr std::chrono::microseconds kAwakeTail { 200 };
     const auto deadline = std::chrono::steady_clock::now() + duration;
     pollfd fd { m_wakeFd, POLLIN, 0 };
     for (;;) {
-        const auto left
-            = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
+        left = left > kAwakeTail ? left - kAwakeTail : std::chrono::nanoseconds::zero();
         const timespec ts { static_cast<time_t>(left.count() / 1000000000),
             static_cast<long>(left.count() % 1000000000) };
         const int ready = ::ppoll(&fd, 1, &ts, nullptr);

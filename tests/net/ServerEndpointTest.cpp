@@ -115,6 +115,25 @@ TEST_F(ServerTest, EchoBoxIsReadAnewForEachDatagram)
     }
 }
 
+// One datagram per pass and a full 10 ms pause after each: a queued burst is
+// worked off no faster than that, however the pause is slept. (A lower
+// bound only; how close to it the passes come is the benchmark's business.)
+TEST_F(ServerTest, QueuedDatagramsAreTakenOnePerPassWithAFullPauseBetween)
+{
+    constexpr int kBurst = 12;
+    ops.setEcho(true);
+    LoopbackPeer sender("127.0.0.5");
+    // Taken before the first datagram can arrive, so no delay on this side
+    // can make the passes look shorter than they were.
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kBurst; ++i)
+        ASSERT_TRUE(sender.sendTo("p" + std::to_string(i), port));
+    for (int i = 0; i < kBurst; ++i)
+        ASSERT_TRUE(sender.receive(kWait).has_value()) << "echo " << i;
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took.count(), (kBurst - 1) * 10.0) << "ms for " << kBurst << " passes";
+}
+
 TEST_F(ServerTest, ListsEachSenderOnceInTheOrderFirstHeard)
 {
     LoopbackPeer a("127.0.0.5"), b("127.0.0.6"), c("127.0.0.7"), marker("127.0.0.8");
