@@ -69,10 +69,11 @@ void QtFieldOperations::resumeWaits()
     m_cancelled = false;
 }
 
-bool QtFieldOperations::handOver(const std::function<void()>& run)
+bool QtFieldOperations::handOver(const std::function<void()>& run, bool queues)
 {
     Request request;
     request.run = &run;
+    request.queues = queues;
     std::unique_lock<std::mutex> lock(m_mutex);
     if (m_cancelled || m_runEnded)
         return false;
@@ -118,6 +119,10 @@ void QtFieldOperations::serve()
         m_request = nullptr;
         request->running = true;
         lock.unlock();
+        // Anything else might read the widgets or open a message box, whose
+        // own event loop would let the user see or stop the side first.
+        if (!request->queues)
+            commitQueued();
         (*request->run)();
         lock.lock();
         request->running = false;
@@ -130,9 +135,26 @@ void QtFieldOperations::serve()
     // else the window's thread has queued meanwhile.
     if (m_slotWatched)
         m_wakeUp.post();
+    lock.unlock();
+    // The callers are on their way; the layout this costs now overlaps the
+    // pass's echo and pause instead of holding them up.
+    commitQueued();
 }
 
-template <class Result, class Function> Result QtFieldOperations::call(Result empty, Function function)
+void QtFieldOperations::commitQueued()
+{
+    // Taken out first: what a commit does must not see a half-done queue.
+    std::vector<Queued> queued;
+    queued.swap(m_queued);
+    for (const Queued& item : queued) {
+        if (item.target == IDC_PEER_LIST)
+            m_fields.peerRegister(item.text);
+        else
+            m_fields.appendLog(item.target, item.text);
+    }
+}
+
+template <class Result, class Function> Result QtFieldOperations::call(Result empty, Function function, bool queues)
 {
     if (QThread::currentThread() == m_wakeUp.thread())
         return runEnded() ? empty : function();
@@ -140,16 +162,19 @@ template <class Result, class Function> Result QtFieldOperations::call(Result em
     // Captures by reference only, so the std::function holds it without
     // allocating.
     const std::function<void()> run = [&result, &function] { result = function(); };
-    handOver(run);
+    handOver(run, queues);
     return result;
 }
 
-template <class Function> void QtFieldOperations::callVoid(Function function)
+template <class Function> void QtFieldOperations::callVoid(Function function, bool queues)
 {
-    call(false, [function] {
-        function();
-        return true;
-    });
+    call(
+        false,
+        [function] {
+            function();
+            return true;
+        },
+        queues);
 }
 
 std::string QtFieldOperations::readWholeField(ControlId id)
@@ -164,7 +189,18 @@ void QtFieldOperations::setField(ControlId id, const std::string& text)
 
 void QtFieldOperations::appendLog(ControlId log, const std::string& text)
 {
-    callVoid([this, log, text] { m_fields.appendLog(log, fromBytes(text)); });
+    if (QThread::currentThread() == m_wakeUp.thread()) {
+        callVoid([this, log, text] { m_fields.appendLog(log, fromBytes(text)); });
+        return;
+    }
+    callVoid(
+        [this, log, text] {
+            if (!m_queued.empty() && m_queued.back().target == log)
+                m_queued.back().text += QLatin1Char('\n') + fromBytes(text);
+            else
+                m_queued.push_back({ log, fromBytes(text) });
+        },
+        true);
 }
 
 bool QtFieldOperations::echoChecked()
@@ -180,7 +216,13 @@ bool QtFieldOperations::echoChecked()
 
 void QtFieldOperations::peerRegister(const std::string& entry)
 {
-    callVoid([this, entry] { m_fields.peerRegister(fromBytes(entry)); });
+    if (QThread::currentThread() == m_wakeUp.thread()) {
+        callVoid([this, entry] { m_fields.peerRegister(fromBytes(entry)); });
+        return;
+    }
+    // Found or appended when the queue is put in place, still in one step
+    // with nothing of the user's in between.
+    callVoid([this, entry] { m_queued.push_back({ IDC_PEER_LIST, fromBytes(entry) }); }, true);
 }
 
 int QtFieldOperations::peerCount()

@@ -57,6 +57,8 @@ struct MessageBoxWatcher {
     bool seen = false;
     bool hasIcon = true;
     int buttons = 0;
+    // Runs as the box is seen, under it.
+    std::function<void()> whenSeen;
 
     void arm()
     {
@@ -70,6 +72,8 @@ struct MessageBoxWatcher {
             text = box->text();
             hasIcon = box->icon() != QMessageBox::NoIcon;
             buttons = static_cast<int>(box->buttons().size());
+            if (whenSeen)
+                whenSeen();
             box->accept();
         } else if (tries < 300) {
             QTimer::singleShot(10, [this, tries] { poll(tries + 1); });
@@ -487,6 +491,48 @@ TEST(FieldOperationsOnTheWindow, CallsFromTwoThreadsAreEachDoneOnceBeforeTheyRet
         for (int i = 0; i < kCalls; ++i)
             EXPECT_EQ(lines.count(QString(name) + QString::number(i)), 1) << name << i;
     }
+}
+
+// A line or a sender the pass hands over may reach the widgets just after the
+// pass goes on, but always before anything else can look: the pass's own next
+// call, a message box (whose event loop would let the user in), or the
+// window's thread going back to its events.
+TEST(FieldOperationsOnTheWindow, WhatAPassHandsOverIsInPlaceBeforeAnythingElseSeesTheWindow)
+{
+    DialogDriver d;
+    QtFieldOperations ops(d.dialog.fields());
+    MessageBoxWatcher box;
+    QString logUnderTheBox;
+    box.whenSeen = [&] { logUnderTheBox = d.log(IDC_SERVER_LOG); };
+    box.arm();
+    std::atomic<bool> done { false };
+    std::thread receiver([&] {
+        ops.appendLog(IDC_SERVER_LOG, "one");
+        ops.peerRegister("127.0.0.9:1");
+        ops.peerRegister("127.0.0.9:1");
+        EXPECT_EQ(ops.readWholeField(IDC_SERVER_LOG), "\none");
+        EXPECT_EQ(ops.peerCount(), 1);
+        ops.appendLog(IDC_SERVER_LOG, "two");
+        ops.appendLog(IDC_SERVER_LOG, "three");
+        ops.peerRegister("127.0.0.9:2");
+        EXPECT_EQ(ops.peerText(1), "127.0.0.9:2");
+        ops.appendLog(IDC_SERVER_LOG, "four");
+        ops.showError("stop");
+        ops.appendLog(IDC_CLIENT_LOG, "five");
+        done = true;
+    });
+    // Each check runs between the window's events.
+    bool fiveMissing = false;
+    ASSERT_TRUE(DialogDriver::waitFor([&] {
+        if (done && d.log(IDC_CLIENT_LOG) != "\nfive")
+            fiveMissing = true;
+        return done.load();
+    }));
+    receiver.join();
+    EXPECT_FALSE(fiveMissing);
+    EXPECT_TRUE(box.seen);
+    EXPECT_EQ(logUnderTheBox, "\none\ntwo\nthree\nfour");
+    EXPECT_EQ(entries(*d.dialog.fields().peerList()), (Entries { "127.0.0.9:1", "127.0.0.9:2" }));
 }
 
 // The operations object goes while its wake-up is still queued: the wake-up
