@@ -126,7 +126,7 @@ std::optional<LoopbackPeer::Datagram> LoopbackPeer::receive(std::chrono::millise
     return d;
 }
 
-bool LoopbackPeer::echoOne() const
+bool LoopbackPeer::echoOne(const std::function<void()>& beforeEcho) const
 {
     char buffer[2048];
     sockaddr_in from {};
@@ -135,6 +135,8 @@ bool LoopbackPeer::echoOne() const
     // After shutdown() every receive returns 0 at once.
     if (n <= 0)
         return false;
+    if (beforeEcho)
+        beforeEcho();
     if ((ntohl(from.sin_addr.s_addr) >> 24) == 127)
         ::sendto(m_fd, buffer, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr*>(&from), len);
     return true;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -44,8 +45,9 @@ public:
     bool nothingWithin(std::chrono::milliseconds quiet) const { return !receive(quiet).has_value(); }
 
     // Blocks for one datagram and sends it straight back (a bare echo loop's
-    // pass). False once shutdown() was called.
-    bool echoOne() const;
+    // pass), calling `beforeEcho` in between if given. False once shutdown()
+    // was called.
+    bool echoOne(const std::function<void()>& beforeEcho = {}) const;
     // Wakes a blocked echoOne(), from any thread.
     void shutdown() const;
 
