@@ -456,8 +456,9 @@ TEST(FieldOperationsOnTheWindow, AWaitingCallIsDroppedWhenGivenUp)
     }
 }
 
-// The caller goes on only once the line is in the log, and calls from two
-// threads at once are each carried out exactly once, none lost.
+// Whenever the window's thread looks, every call that has returned shows in
+// the log, and calls from two threads at once are each carried out exactly
+// once, none lost.
 TEST(FieldOperationsOnTheWindow, CallsFromTwoThreadsAreEachDoneOnceBeforeTheyReturn)
 {
     constexpr int kCalls = 150;
