@@ -110,8 +110,8 @@ void QtFieldOperations::serve()
     std::unique_lock<std::mutex> lock(m_mutex);
     for (int served = 0; served < kMostPerWakeUp; ++served) {
         // A server pass asks again within tens of microseconds (log, echo,
-        // register). Waiting for that here keeps the repaint the log line
-        // queued from running in between and holding the pass up.
+        // register). Waiting for that here serves both in one wake-up, with
+        // no commit and repaint in between to hold the pass up.
         const auto asked = [&] { return m_request != nullptr || m_cancelled || m_runEnded; };
         if (!m_request && (served == 0 || !m_changed.wait_for(lock, kLinger, asked) || !m_request))
             break;
