@@ -154,10 +154,21 @@ void QtFieldOperations::commitQueued()
     }
 }
 
+bool QtFieldOperations::onWindowThread() const
+{
+    return QThread::currentThread() == m_wakeUp.thread();
+}
+
 template <class Result, class Function> Result QtFieldOperations::call(Result empty, Function function, bool queues)
 {
-    if (QThread::currentThread() == m_wakeUp.thread())
-        return runEnded() ? empty : function();
+    if (onWindowThread()) {
+        if (runEnded())
+            return empty;
+        Result result = function();
+        // Nobody waits here, so what the call queued goes in at once.
+        commitQueued();
+        return result;
+    }
     Result result = empty;
     // Captures by reference only, so the std::function holds it without
     // allocating.
@@ -189,10 +200,6 @@ void QtFieldOperations::setField(ControlId id, const std::string& text)
 
 void QtFieldOperations::appendLog(ControlId log, const std::string& text)
 {
-    if (QThread::currentThread() == m_wakeUp.thread()) {
-        callVoid([this, log, text] { m_fields.appendLog(log, fromBytes(text)); });
-        return;
-    }
     callVoid(
         [this, log, text] {
             if (!m_queued.empty() && m_queued.back().target == log)
@@ -205,7 +212,7 @@ void QtFieldOperations::appendLog(ControlId log, const std::string& text)
 
 bool QtFieldOperations::echoChecked()
 {
-    if (QThread::currentThread() == m_wakeUp.thread())
+    if (onWindowThread())
         return !runEnded() && m_fields.echoChecked();
     // A round trip here would wait behind the repaint that the log line just
     // caused. The mirror changes on the window's thread exactly when the box
@@ -216,10 +223,6 @@ bool QtFieldOperations::echoChecked()
 
 void QtFieldOperations::peerRegister(const std::string& entry)
 {
-    if (QThread::currentThread() == m_wakeUp.thread()) {
-        callVoid([this, entry] { m_fields.peerRegister(fromBytes(entry)); });
-        return;
-    }
     // Found or appended when the queue is put in place, still in one step
     // with nothing of the user's in between.
     callVoid([this, entry] { m_queued.push_back({ IDC_PEER_LIST, fromBytes(entry) }); }, true);

@@ -53,6 +53,7 @@ public:
     void showError(const std::string& text) override;
 
 private:
+    bool onWindowThread() const;
     template <class Result, class Function> Result call(Result empty, Function function, bool queues = false);
     template <class Function> void callVoid(Function function, bool queues = false);
 
