@@ -7,6 +7,7 @@
 
 #include "CDatagramDlg.h"
 #include "LoopbackPeer.h"
+#include "NoOpPartner.h"
 #include "QtFieldOperations.h"
 
 #include <QCheckBox>
@@ -31,50 +32,6 @@ void drain(const LoopbackPeer& socket)
 {
     for (int i = 0; i < 100 && socket.receive(std::chrono::milliseconds(0)); ++i) { }
 }
-
-// A thread that carries out a no-op for whoever asks, then sleeps until the
-// next ask: the least that handing a step to another sleeping thread costs.
-class NoOpPartner {
-public:
-    NoOpPartner()
-        : m_thread([this] { run(); })
-    { }
-    ~NoOpPartner()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_over = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    void trip()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        ++m_asked;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return m_done == m_asked; });
-    }
-
-private:
-    void run()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_over || m_done < m_asked; });
-            if (m_over)
-                return;
-            ++m_done;
-            m_changed.notify_all();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_asked = 0, m_done = 0;
-    bool m_over = false;
-    std::thread m_thread;
-};
 
 // From a thread of its own: runs a no-op on the window's thread and waits.
 void noOpTrip(QObject& onWindowThread)

@@ -7,6 +7,7 @@
 #include "Benchmarks.h"
 
 #include "CDatagramDlg.h"
+#include "NoOpPartner.h"
 #include "QtFieldOperations.h"
 
 #include <QAbstractEventDispatcher>
@@ -46,40 +47,16 @@ template <class Sample> void fromReceiveThread(Sample sample)
 
 Stats pingPong()
 {
-    std::mutex mutex;
-    std::condition_variable changed;
-    int turn = 0; // even: the caller's, odd: the echoing thread's
-    bool over = false;
-    std::thread echo([&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        for (;;) {
-            changed.wait(lock, [&] { return turn % 2 == 1 || over; });
-            if (over)
-                return;
-            ++turn;
-            changed.notify_all();
-        }
-    });
+    NoOpPartner partner;
     std::vector<double> samples;
     for (int i = 0; i < kWarmUp + kSamples; ++i) {
         const auto t0 = Clock::now();
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            ++turn;
-            changed.notify_all();
-            changed.wait(lock, [&] { return turn % 2 == 0; });
-        }
+        partner.trip();
         const auto t1 = Clock::now();
         if (i >= kWarmUp)
             samples.push_back(microsecondsBetween(t0, t1));
         std::this_thread::sleep_for(kSpacing);
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        over = true;
-    }
-    changed.notify_all();
-    echo.join();
     return summarise(samples);
 }
 
