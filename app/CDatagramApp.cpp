@@ -1,9 +1,9 @@
-#include "CDatagramApp.h"
+#include "app/CDatagramApp.h"
 
-#include "CDatagramDlg.h"
-#include "Strings.h"
-#include "UdpSocket.h"
-#include "Version.h"
+#include "net/UdpSocket.h"
+#include "res/Strings.h"
+#include "res/Version.h"
+#include "ui/CDatagramDlg.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

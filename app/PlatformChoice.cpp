@@ -1,4 +1,4 @@
-#include "PlatformChoice.h"
+#include "app/PlatformChoice.h"
 
 #include <QVersionNumber>
 #include <QtGlobal>

@@ -1,5 +1,5 @@
-#include "CDatagramApp.h"
-#include "PlatformChoice.h"
+#include "app/CDatagramApp.h"
+#include "app/PlatformChoice.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 // Runs every benchmark in one process, one after the other, and prints each
 // figure beside its target. Exit status 0 when every target was met.
 //   quorlin_bench [append|echo|rate|trip|stop|startup|peers]...
-#include "BenchSupport.h"
-#include "Benchmarks.h"
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
 
 #include <QApplication>
 

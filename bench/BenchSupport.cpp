@@ -1,4 +1,4 @@
-#include "BenchSupport.h"
+#include "bench/BenchSupport.h"
 
 #include <algorithm>
 #include <cmath>

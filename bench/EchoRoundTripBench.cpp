@@ -2,13 +2,13 @@
 // (log, echo box read, echo) against a bare blocking recvfrom/sendto loop
 // and against that loop waiting for a no-op on another thread before each
 // echo, measured in turn from the same client thread in the same run.
-#include "BenchSupport.h"
-#include "Benchmarks.h"
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
 
-#include "CDatagramDlg.h"
-#include "LoopbackPeer.h"
-#include "NoOpPartner.h"
-#include "QtFieldOperations.h"
+#include "bench/NoOpPartner.h"
+#include "tests/support/LoopbackPeer.h"
+#include "ui/CDatagramDlg.h"
+#include "ui/QtFieldOperations.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

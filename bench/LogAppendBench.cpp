@@ -3,10 +3,10 @@
 // that layout or painting work that grew with the log would show. One dialog
 // per log size, appended to in turn, so that drift in the machine's speed
 // touches every size alike.
-#include "BenchSupport.h"
-#include "Benchmarks.h"
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
 
-#include "CDatagramDlg.h"
+#include "ui/CDatagramDlg.h"
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>

@@ -1,4 +1,4 @@
-#include "NoOpPartner.h"
+#include "bench/NoOpPartner.h"
 
 namespace bench {
 

@@ -2,13 +2,13 @@
 // once, each logged, echoed and registered in the peer list by the real
 // dialog. The design allows one datagram per pass and a 10 ms pause per
 // pass, so 100 per second is the ceiling; the rest is per-pass overhead.
-#include "BenchSupport.h"
-#include "Benchmarks.h"
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
 
-#include "CDatagramDlg.h"
-#include "FakeFieldOperations.h"
-#include "LoopbackPeer.h"
-#include "ServerEndpoint.h"
+#include "net/ServerEndpoint.h"
+#include "tests/support/FakeFieldOperations.h"
+#include "tests/support/LoopbackPeer.h"
+#include "ui/CDatagramDlg.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

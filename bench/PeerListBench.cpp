@@ -1,10 +1,10 @@
 // What registering one more sender costs the window's thread, with a short
 // and a long peer list: the look-up, the append, and the layout and repaint
 // the list does for it. Both lists live in real dialogs, measured in turns.
-#include "BenchSupport.h"
-#include "Benchmarks.h"
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
 
-#include "CDatagramDlg.h"
+#include "ui/CDatagramDlg.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 // Start-up time and idle footprint of the real program against a bare
 // QDialog with the same widgets, each in fresh processes, alternately.
-#include "BenchSupport.h"
-#include "Benchmarks.h"
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,11 +2,11 @@
 // (through CDatagramApp, as main() does) or a bare QDialog holding the same
 // widgets, and reports the time from the parent's spawn to the window's first
 // paint and the resident memory once idle. Then it closes the window.
-#include "CDatagramApp.h"
-#include "DialogUnits.h"
-#include "MainWindowTemplate.h"
-#include "PeerListBox.h"
-#include "Resources.h"
+#include "app/CDatagramApp.h"
+#include "tests/support/Resources.h"
+#include "ui/DialogUnits.h"
+#include "ui/MainWindowTemplate.h"
+#include "ui/PeerListBox.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -2,12 +2,12 @@
 // place it can be: blocked in its receive, waiting for a field operation on
 // the window's thread, and busy with a flood of datagrams; then a thousand
 // stops under a flood while busy processes saturate every core.
-#include "BenchSupport.h"
-#include "Benchmarks.h"
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
 
-#include "CDatagramDlg.h"
-#include "Flood.h"
-#include "LoopbackPeer.h"
+#include "tests/support/Flood.h"
+#include "tests/support/LoopbackPeer.h"
+#include "ui/CDatagramDlg.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -3,12 +3,12 @@
 // floor for any hand-off that sleeps), a no-op QMetaObject::invokeMethod
 // trip (post, wake the window's thread, wake the caller) and the same trip
 // carrying the log append, timed in its parts.
-#include "BenchSupport.h"
-#include "Benchmarks.h"
+#include "bench/BenchSupport.h"
+#include "bench/Benchmarks.h"
 
-#include "CDatagramDlg.h"
-#include "NoOpPartner.h"
-#include "QtFieldOperations.h"
+#include "bench/NoOpPartner.h"
+#include "ui/CDatagramDlg.h"
+#include "ui/QtFieldOperations.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

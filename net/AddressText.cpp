@@ -1,4 +1,4 @@
-#include "AddressText.h"
+#include "net/AddressText.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "ClientEndpoint.h"
+#include "net/ClientEndpoint.h"
 
-#include "AddressText.h"
-#include "FieldOperations.h"
-#include "PortText.h"
-#include "TextLimit.h"
+#include "net/AddressText.h"
+#include "net/FieldOperations.h"
+#include "net/PortText.h"
+#include "net/TextLimit.h"
 
 ClientEndpoint::ClientEndpoint(FieldOperations& ops)
     : m_ops(ops)

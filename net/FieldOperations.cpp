@@ -1,6 +1,6 @@
-#include "FieldOperations.h"
+#include "net/FieldOperations.h"
 
-#include "TextLimit.h"
+#include "net/TextLimit.h"
 
 std::string FieldOperations::readField(ControlId id, std::size_t size)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ControlId.h"
+#include "net/ControlId.h"
 
 #include <cstddef>
 #include <string>

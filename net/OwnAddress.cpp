@@ -1,4 +1,4 @@
-#include "OwnAddress.h"
+#include "net/OwnAddress.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "PeerEntry.h"
+#include "net/PeerEntry.h"
 
-#include "AddressText.h"
-#include "PortText.h"
+#include "net/AddressText.h"
+#include "net/PortText.h"
 
 std::string PeerEntry::format(const Ipv4Endpoint& sender)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Ipv4Endpoint.h"
+#include "net/Ipv4Endpoint.h"
 
 #include <string>
 

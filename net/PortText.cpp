@@ -1,4 +1,4 @@
-#include "PortText.h"
+#include "net/PortText.h"
 
 std::uint16_t PortText::toPort(const std::string& text)
 {

@@ -1,7 +1,7 @@
-#include "ReceiveThread.h"
+#include "net/ReceiveThread.h"
 
-#include "FieldOperations.h"
-#include "UdpSocket.h"
+#include "net/FieldOperations.h"
+#include "net/UdpSocket.h"
 
 #include <system_error>
 

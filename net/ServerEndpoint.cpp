@@ -1,10 +1,10 @@
-#include "ServerEndpoint.h"
+#include "net/ServerEndpoint.h"
 
-#include "FieldOperations.h"
-#include "OwnAddress.h"
-#include "PeerEntry.h"
-#include "PortText.h"
-#include "TextLimit.h"
+#include "net/FieldOperations.h"
+#include "net/OwnAddress.h"
+#include "net/PeerEntry.h"
+#include "net/PortText.h"
+#include "net/TextLimit.h"
 
 ServerEndpoint::ServerEndpoint(FieldOperations& ops)
     : m_ops(ops)

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Ipv4Endpoint.h"
-#include "ReceiveThread.h"
-#include "UdpSocket.h"
+#include "net/Ipv4Endpoint.h"
+#include "net/ReceiveThread.h"
+#include "net/UdpSocket.h"
 
 #include <cstddef>
 #include <cstdint>

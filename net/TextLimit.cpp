@@ -1,4 +1,4 @@
-#include "TextLimit.h"
+#include "net/TextLimit.h"
 
 #include <cstring>
 

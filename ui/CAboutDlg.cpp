@@ -1,9 +1,9 @@
-#include "CAboutDlg.h"
+#include "ui/CAboutDlg.h"
 
-#include "AppIcon.h"
-#include "DialogUnits.h"
-#include "MainWindowTemplate.h"
-#include "Version.h"
+#include "res/Version.h"
+#include "ui/AppIcon.h"
+#include "ui/DialogUnits.h"
+#include "ui/MainWindowTemplate.h"
 
 #include <QLabel>
 #include <QPushButton>

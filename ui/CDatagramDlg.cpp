@@ -1,11 +1,11 @@
-#include "CDatagramDlg.h"
+#include "ui/CDatagramDlg.h"
 
-#include "AppIcon.h"
-#include "CAboutDlg.h"
-#include "CommandTable.h"
-#include "MainWindowTemplate.h"
-#include "PeerListBox.h"
-#include "Strings.h"
+#include "res/Strings.h"
+#include "ui/AppIcon.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CommandTable.h"
+#include "ui/MainWindowTemplate.h"
+#include "ui/PeerListBox.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ClientEndpoint.h"
-#include "MainWindowFields.h"
-#include "QtFieldOperations.h"
-#include "ServerEndpoint.h"
+#include "net/ClientEndpoint.h"
+#include "net/ServerEndpoint.h"
+#include "ui/MainWindowFields.h"
+#include "ui/QtFieldOperations.h"
 
 #include <QDialog>
 #include <QIcon>

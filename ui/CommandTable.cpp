@@ -1,7 +1,7 @@
-#include "CommandTable.h"
+#include "ui/CommandTable.h"
 
-#include "CDatagramDlg.h"
-#include "ControlId.h"
+#include "net/ControlId.h"
+#include "ui/CDatagramDlg.h"
 
 namespace {
 

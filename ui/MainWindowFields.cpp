@@ -1,8 +1,8 @@
-#include "MainWindowFields.h"
+#include "ui/MainWindowFields.h"
 
-#include "DialogUnits.h"
-#include "MainWindowTemplate.h"
-#include "PeerListBox.h"
+#include "ui/DialogUnits.h"
+#include "ui/MainWindowTemplate.h"
+#include "ui/PeerListBox.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

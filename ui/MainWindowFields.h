@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ControlId.h"
+#include "net/ControlId.h"
 
 #include <QFont>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "MainWindowTemplate.h"
+#include "ui/MainWindowTemplate.h"
 
-#include "ControlId.h"
+#include "net/ControlId.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PeerListBox.h"
+#include "ui/PeerListBox.h"
 
 #include <QEvent>
 #include <QHeaderView>

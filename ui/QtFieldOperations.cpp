@@ -1,6 +1,6 @@
-#include "QtFieldOperations.h"
+#include "ui/QtFieldOperations.h"
 
-#include "MainWindowFields.h"
+#include "ui/MainWindowFields.h"
 
 #include <QCheckBox>
 #include <QThread>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FieldOperations.h"
-#include "WakeUpTarget.h"
+#include "net/FieldOperations.h"
+#include "ui/WakeUpTarget.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "WakeUpTarget.h"
+#include "ui/WakeUpTarget.h"
 
 void WakeUpTarget::post()
 {

@@ -2,8 +2,8 @@
 // (a character is at most four bytes), and never ending inside a
 // well-formed UTF-8 sequence, judged by an independent reading of the
 // Unicode table of well-formed byte sequences.
-#include "FuzzCheck.h"
-#include "TextLimit.h"
+#include "net/TextLimit.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <cstdint>
 #include <string>

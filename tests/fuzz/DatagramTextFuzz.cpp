@@ -1,8 +1,8 @@
 // A received datagram as shown: the bytes before its first zero byte, then
 // decoded from UTF-8 for the log. Neither step may fail on any bytes, and
 // the decoded text encodes back to well-formed UTF-8 that decodes the same.
-#include "FuzzCheck.h"
-#include "TextLimit.h"
+#include "net/TextLimit.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <QByteArray>
 #include <QString>

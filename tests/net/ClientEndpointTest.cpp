@@ -1,9 +1,9 @@
-#include "ClientEndpoint.h"
-#include "FakeFieldOperations.h"
-#include "LoopbackPeer.h"
-#include "PeerEntry.h"
-#include "ServerEndpoint.h"
-#include "UdpPortFree.h"
+#include "net/ClientEndpoint.h"
+#include "net/PeerEntry.h"
+#include "net/ServerEndpoint.h"
+#include "tests/support/FakeFieldOperations.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/UdpPortFree.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

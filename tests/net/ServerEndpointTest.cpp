@@ -1,9 +1,9 @@
-#include "ServerEndpoint.h"
-#include "AddressText.h"
-#include "FakeFieldOperations.h"
-#include "LoopbackPeer.h"
-#include "OwnAddress.h"
-#include "UdpPortFree.h"
+#include "net/ServerEndpoint.h"
+#include "net/AddressText.h"
+#include "net/OwnAddress.h"
+#include "tests/support/FakeFieldOperations.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/UdpPortFree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "AddressText.h"
-#include "FakeFieldOperations.h"
-#include "PeerEntry.h"
-#include "PortText.h"
-#include "TextLimit.h"
+#include "net/AddressText.h"
+#include "net/PeerEntry.h"
+#include "net/PortText.h"
+#include "net/TextLimit.h"
+#include "tests/support/FakeFieldOperations.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -2,13 +2,13 @@
 // through their handlers while 40 senders flood them; a steady stream that
 // must come through whole; and the run ended by Esc or the close sequence
 // while both sides are flooded.
-#include "CDatagramDlg.h"
-#include "Flood.h"
-#include "LoopbackPeer.h"
-#include "PeerListBox.h"
-#include "Resources.h"
-#include "SpinUntil.h"
-#include "Watchdog.h"
+#include "tests/support/Flood.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/Resources.h"
+#include "tests/support/SpinUntil.h"
+#include "tests/support/Watchdog.h"
+#include "ui/CDatagramDlg.h"
+#include "ui/PeerListBox.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,12 +1,12 @@
 // Both endpoints, on the in-memory window, stopped and started over and over
 // while 40 senders flood them. No Qt here, so the whole run is ours to
 // instrument.
-#include "ClientEndpoint.h"
-#include "FakeFieldOperations.h"
-#include "Flood.h"
-#include "Resources.h"
-#include "ServerEndpoint.h"
-#include "Watchdog.h"
+#include "net/ClientEndpoint.h"
+#include "net/ServerEndpoint.h"
+#include "tests/support/FakeFieldOperations.h"
+#include "tests/support/Flood.h"
+#include "tests/support/Resources.h"
+#include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
 

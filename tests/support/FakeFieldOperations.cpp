@@ -1,6 +1,6 @@
-#include "FakeFieldOperations.h"
+#include "tests/support/FakeFieldOperations.h"
 
-#include "ControlId.h"
+#include "net/ControlId.h"
 
 #include <algorithm>
 

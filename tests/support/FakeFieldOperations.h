@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FieldOperations.h"
+#include "net/FieldOperations.h"
 
 #include <chrono>
 #include <condition_variable>

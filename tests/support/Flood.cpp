@@ -1,4 +1,4 @@
-#include "Flood.h"
+#include "tests/support/Flood.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "Resources.h"
+#include "tests/support/Resources.h"
 
 #include <dirent.h>
 #include <fstream>

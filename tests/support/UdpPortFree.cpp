@@ -1,4 +1,4 @@
-#include "UdpPortFree.h"
+#include "tests/support/UdpPortFree.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

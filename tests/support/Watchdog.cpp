@@ -1,4 +1,4 @@
-#include "Watchdog.h"
+#include "tests/support/Watchdog.h"
 
 #include <cstdio>
 #include <cstdlib>

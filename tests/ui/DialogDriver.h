@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CDatagramDlg.h"
-#include "SpinUntil.h"
+#include "tests/support/SpinUntil.h"
+#include "ui/CDatagramDlg.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

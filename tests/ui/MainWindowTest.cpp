@@ -1,11 +1,11 @@
-#include "CDatagramApp.h"
-#include "DialogDriver.h"
-#include "LoopbackPeer.h"
-#include "PeerListBox.h"
-#include "PlatformChoice.h"
-#include "QtFieldOperations.h"
-#include "Resources.h"
-#include "UdpPortFree.h"
+#include "app/CDatagramApp.h"
+#include "app/PlatformChoice.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/Resources.h"
+#include "tests/support/UdpPortFree.h"
+#include "tests/ui/DialogDriver.h"
+#include "ui/PeerListBox.h"
+#include "ui/QtFieldOperations.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-#include "CAboutDlg.h"
-#include "WindowHarness.h"
+#include "tests/window/WindowHarness.h"
+#include "ui/CAboutDlg.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

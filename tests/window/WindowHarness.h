@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CDatagramDlg.h"
-#include "LoopbackPeer.h"
-#include "SpinUntil.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/SpinUntil.h"
+#include "ui/CDatagramDlg.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
-#include "CAboutDlg.h"
-#include "PeerListBox.h"
-#include "SpinUntil.h"
-#include "WindowHarness.h"
+#include "tests/support/SpinUntil.h"
+#include "tests/window/WindowHarness.h"
+#include "ui/CAboutDlg.h"
+#include "ui/PeerListBox.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
-#include "CAboutDlg.h"
-#include "CDatagramDlg.h"
-#include "DialogUnits.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CDatagramDlg.h"
+#include "ui/DialogUnits.h"
 
 #include <QAccessible>
 #include <QCheckBox>
