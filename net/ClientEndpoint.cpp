@@ -5,8 +5,11 @@
 #include "net/PortText.h"
 #include "net/TextLimit.h"
 
-ClientEndpoint::ClientEndpoint(FieldOperations& ops)
+#include <new>
+
+ClientEndpoint::ClientEndpoint(FieldOperations& ops, ThreadLauncher& launcher)
     : m_ops(ops)
+    , m_clientThread(launcher)
 { }
 
 ClientEndpoint::~ClientEndpoint()
@@ -19,6 +22,17 @@ void ClientEndpoint::start()
 {
     if (running())
         return;
+    try {
+        startOrThrow();
+    } catch (const std::bad_alloc&) {
+        // Memory ran out, even for the error box: back to not started.
+        m_clientThread.stop();
+        m_clientSocket.close();
+    }
+}
+
+void ClientEndpoint::startOrThrow()
+{
     const Ipv4Endpoint local { AddressText::toAddress(m_ops.readField(IDC_DEST_IP, 32)), kLocalPort };
     if (!m_clientSocket.open()) {
         m_ops.showError("can not create client socket");

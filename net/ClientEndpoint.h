@@ -2,6 +2,7 @@
 
 #include "net/Ipv4Endpoint.h"
 #include "net/ReceiveThread.h"
+#include "net/ThreadLauncher.h"
 #include "net/UdpSocket.h"
 
 #include <cstddef>
@@ -17,11 +18,12 @@ class ClientEndpoint {
 public:
     static constexpr std::uint16_t kLocalPort = 50001;
 
-    explicit ClientEndpoint(FieldOperations& ops);
+    explicit ClientEndpoint(FieldOperations& ops, ThreadLauncher& launcher = ThreadLauncher::system());
     ~ClientEndpoint();
     ClientEndpoint(const ClientEndpoint&) = delete;
     ClientEndpoint& operator=(const ClientEndpoint&) = delete;
 
+    // Out of memory even for the message, the Start is abandoned silently.
     void start();
     void send();
     void stop();
@@ -30,6 +32,7 @@ public:
     Ipv4Endpoint localEndpoint() const { return m_clientSocket.localEndpoint(); }
 
 private:
+    void startOrThrow();
     void clientrecv(const char* data, std::size_t length);
 
     FieldOperations& m_ops;

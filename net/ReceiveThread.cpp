@@ -3,8 +3,6 @@
 #include "net/FieldOperations.h"
 #include "net/UdpSocket.h"
 
-#include <system_error>
-
 ReceiveThread::~ReceiveThread()
 {
     stop();
@@ -17,9 +15,11 @@ bool ReceiveThread::start(const UdpSocket& socket, FieldOperations& ops, PassHan
     m_ops = &ops;
     ops.resumeWaits();
     try {
-        m_thread = std::thread([&socket, handler = std::move(handler)] { run(socket, handler); });
-    } catch (const std::system_error&) {
-        // The only failure std::thread reports; the caller says so to the user.
+        m_thread = m_launcher.launch([&socket, handler = std::move(handler)] { run(socket, handler); });
+    } catch (...) {
+        // std::system_error when the system has no thread to give, and
+        // std::bad_alloc when there is no memory for one or for its state;
+        // the caller says so to the user either way.
         return false;
     }
     return true;

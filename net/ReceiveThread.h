@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/Ipv4Endpoint.h"
+#include "net/ThreadLauncher.h"
 
 #include <chrono>
 #include <cstddef>
@@ -22,12 +23,15 @@ public:
     // Called on the receive thread with the payload (followed by a zero byte).
     using PassHandler = std::function<void(const char* data, std::size_t length, const Ipv4Endpoint& from)>;
 
-    ReceiveThread() = default;
+    explicit ReceiveThread(ThreadLauncher& launcher = ThreadLauncher::system())
+        : m_launcher(launcher)
+    { }
     ~ReceiveThread();
     ReceiveThread(const ReceiveThread&) = delete;
     ReceiveThread& operator=(const ReceiveThread&) = delete;
 
-    // Starts the loop on `socket`; false when the thread cannot be created.
+    // Starts the loop on `socket`; false when the thread cannot be created,
+    // for whatever reason (no thread left, no memory for it).
     bool start(const UdpSocket& socket, FieldOperations& ops, PassHandler handler);
     // Ends the loop wherever it is (blocked receive, pause, or waiting for
     // the window) and joins it. Does nothing when not running.
@@ -37,6 +41,7 @@ public:
 private:
     static void run(const UdpSocket& socket, const PassHandler& handler);
 
+    ThreadLauncher& m_launcher;
     std::thread m_thread;
     const UdpSocket* m_socket = nullptr;
     FieldOperations* m_ops = nullptr;

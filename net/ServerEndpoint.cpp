@@ -1,13 +1,17 @@
 #include "net/ServerEndpoint.h"
 
+#include "net/Destination.h"
 #include "net/FieldOperations.h"
 #include "net/OwnAddress.h"
 #include "net/PeerEntry.h"
 #include "net/PortText.h"
 #include "net/TextLimit.h"
 
-ServerEndpoint::ServerEndpoint(FieldOperations& ops)
+#include <new>
+
+ServerEndpoint::ServerEndpoint(FieldOperations& ops, ThreadLauncher& launcher)
     : m_ops(ops)
+    , m_serverThread(launcher)
 { }
 
 ServerEndpoint::~ServerEndpoint()
@@ -20,6 +24,17 @@ void ServerEndpoint::start()
 {
     if (listening())
         return;
+    try {
+        startOrThrow();
+    } catch (const std::bad_alloc&) {
+        // Memory ran out, even for the error box: back to not started.
+        m_serverThread.stop();
+        m_serverSocket.close();
+    }
+}
+
+void ServerEndpoint::startOrThrow()
+{
     const Ipv4Endpoint local { 0, PortText::toPort(m_ops.readField(IDC_SERVER_PORT, 100)) };
     if (!m_serverSocket.open()) {
         m_ops.showError("can not create socket");
@@ -58,8 +73,10 @@ void ServerEndpoint::stop()
 void ServerEndpoint::udplisten(const char* data, std::size_t length, const Ipv4Endpoint& from)
 {
     m_ops.appendLog(IDC_SERVER_LOG, TextLimit::datagramText(data, length));
-    // An echo to our own address and port would come straight back here.
-    if (m_ops.echoChecked() && !OwnAddress::isFromItself(from, m_ownPort, &UdpSocket::hostAddresses))
+    // An echo to our own address and port would come straight back here; one
+    // to a group or a reflector service would be answered without end.
+    if (m_ops.echoChecked() && Destination::mayEchoTo(from)
+        && !OwnAddress::isFromItself(from, m_ownPort, &UdpSocket::hostAddresses))
         m_serverSocket.sendTo(data, length, from);
     m_ops.peerRegister(PeerEntry::format(from));
 }
@@ -70,6 +87,9 @@ void ServerEndpoint::sendReply()
     if (selected == FieldOperations::kNone)
         return;
     const Ipv4Endpoint to = PeerEntry::parse(m_ops.peerText(selected));
+    // Silent, like any failed send; a reflector is still answered when asked.
+    if (!Destination::isSingleHost(to))
+        return;
     const std::string reply = m_ops.readField(IDC_REPLY_MESSAGE, 100);
     m_serverSocket.sendTo(reply.data(), reply.size(), to);
 }

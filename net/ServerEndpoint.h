@@ -2,6 +2,7 @@
 
 #include "net/Ipv4Endpoint.h"
 #include "net/ReceiveThread.h"
+#include "net/ThreadLauncher.h"
 #include "net/UdpSocket.h"
 
 #include <cstddef>
@@ -15,11 +16,12 @@ class FieldOperations;
 // runs on the window's thread.
 class ServerEndpoint {
 public:
-    explicit ServerEndpoint(FieldOperations& ops);
+    explicit ServerEndpoint(FieldOperations& ops, ThreadLauncher& launcher = ThreadLauncher::system());
     ~ServerEndpoint();
     ServerEndpoint(const ServerEndpoint&) = delete;
     ServerEndpoint& operator=(const ServerEndpoint&) = delete;
 
+    // Out of memory even for the message, the Start is abandoned silently.
     void start();
     void stop();
     void sendReply();
@@ -31,6 +33,7 @@ public:
     Ipv4Endpoint localEndpoint() const { return m_serverSocket.localEndpoint(); }
 
 private:
+    void startOrThrow();
     void failStart(const char* message);
     // One pass's work on a datagram, on the receive thread.
     void udplisten(const char* data, std::size_t length, const Ipv4Endpoint& from);

@@ -1,6 +1,7 @@
 #include "net/ClientEndpoint.h"
 #include "net/PeerEntry.h"
 #include "net/ServerEndpoint.h"
+#include "tests/support/FailingLauncher.h"
 #include "tests/support/FakeFieldOperations.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/UdpPortFree.h"
@@ -133,6 +134,29 @@ TEST(ClientStart, FailedBindGoesOnUnboundAndLogsRepliesToTheChosenPort)
         EXPECT_NE(got->fromPort, kPort);
         ASSERT_TRUE(peer.sendTo("in", got->fromPort, got->fromAddress));
         EXPECT_TRUE(ops.waitForLogLines(IDC_CLIENT_LOG, 1, kWait)) << "reply to the sending port not logged";
+    }
+}
+
+// Whatever stops the thread being made, the Start fails with the side's
+// message, or is abandoned when not even that can be shown.
+TEST(ClientStart, AFailedThreadIsAFailedStartAndReleasesTheSocket)
+{
+    const std::pair<FailingLauncher::Failure, bool> rows[] = { { FailingLauncher::Failure::NoThread, false },
+        { FailingLauncher::Failure::NoMemory, false }, { FailingLauncher::Failure::NoMemory, true } };
+    for (const auto& [failure, boxFails] : rows) {
+        SCOPED_TRACE(failure == FailingLauncher::Failure::NoThread ? "no thread" : "no memory");
+        SCOPED_TRACE(boxFails ? "no box either" : "box shown");
+        FailingLauncher launcher(failure);
+        FakeFieldOperations ops;
+        ops.failErrorBoxes(boxFails);
+        ClientEndpoint client(ops, launcher);
+        ops.setField(IDC_DEST_IP, "127.0.0.2");
+        EXPECT_NO_THROW(client.start());
+        EXPECT_FALSE(client.running());
+        EXPECT_EQ(client.localEndpoint(), Ipv4Endpoint {}) << "the socket was kept";
+        EXPECT_EQ(ops.errors(), boxFails ? Lines {} : Lines { "can not create thread clientrecv" });
+        EXPECT_TRUE(ops.enabled(IDC_CLIENT_START));
+        EXPECT_FALSE(ops.enabled(IDC_CLIENT_STOP));
     }
 }
 

@@ -1,8 +1,12 @@
 #include "net/ServerEndpoint.h"
 #include "net/AddressText.h"
+#include "net/Destination.h"
 #include "net/OwnAddress.h"
+#include "tests/support/FailingLauncher.h"
 #include "tests/support/FakeFieldOperations.h"
 #include "tests/support/LoopbackPeer.h"
+#include "tests/support/PrivateNetwork.h"
+#include "tests/support/SendRecorder.h"
 #include "tests/support/UdpPortFree.h"
 
 #include <gtest/gtest.h>
@@ -234,6 +238,134 @@ INSTANTIATE_TEST_SUITE_P(Rows, OwnAddressTest,
         OwnSourceCase { "192.0.2.1", false, { "192.0.2.1" }, false }));
 
 namespace {
+
+struct DestinationCase {
+    const char* address;
+    std::uint16_t port;
+    bool singleHost;
+    bool echoed; // single host and not a reflector port
+};
+
+void PrintTo(const DestinationCase& c, std::ostream* os)
+{
+    *os << c.address << ":" << c.port;
+}
+
+class DestinationTest : public ::testing::TestWithParam<DestinationCase> { };
+
+} // namespace
+
+TEST_P(DestinationTest, DecidesWhereAnEchoOrAReplyMayGo)
+{
+    const DestinationCase& c = GetParam();
+    const Ipv4Endpoint to { AddressText::toAddress(c.address), c.port };
+    EXPECT_EQ(Destination::isSingleHost(to), c.singleHost);
+    EXPECT_EQ(Destination::mayEchoTo(to), c.echoed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DestinationTest,
+    ::testing::Values(
+        // groups and broadcasts, and the unicast addresses just beside them
+        DestinationCase { "224.0.0.0", 5557, false, false }, DestinationCase { "224.0.0.1", 5557, false, false },
+        DestinationCase { "239.255.255.255", 5557, false, false },
+        DestinationCase { "223.255.255.255", 5557, true, true }, DestinationCase { "240.0.0.0", 5557, true, true },
+        DestinationCase { "255.255.255.255", 5555, false, false },
+        DestinationCase { "255.255.255.254", 5555, true, true },
+        DestinationCase { "127.255.255.255", 5555, false, false },
+        DestinationCase { "127.255.255.254", 5555, true, true }, DestinationCase { "128.0.0.0", 5555, true, true },
+        DestinationCase { "0.0.0.0", 5555, false, false }, DestinationCase { "0.0.0.1", 5555, true, true },
+        DestinationCase { "127.0.0.1", 0, false, false }, DestinationCase { "127.0.0.1", 1, true, true },
+        // the reflector services, and the ports beside them
+        DestinationCase { "127.0.0.1", 6, true, true }, DestinationCase { "127.0.0.1", 7, true, false },
+        DestinationCase { "127.0.0.1", 8, true, true }, DestinationCase { "127.0.0.1", 9, true, false },
+        DestinationCase { "127.0.0.1", 10, true, true }, DestinationCase { "127.0.0.1", 12, true, true },
+        DestinationCase { "127.0.0.1", 13, true, false }, DestinationCase { "127.0.0.1", 14, true, true },
+        DestinationCase { "127.0.0.1", 16, true, true }, DestinationCase { "127.0.0.1", 17, true, false },
+        DestinationCase { "127.0.0.1", 18, true, true }, DestinationCase { "127.0.0.1", 19, true, false },
+        DestinationCase { "127.0.0.1", 20, true, true }, DestinationCase { "127.0.0.1", 36, true, true },
+        DestinationCase { "127.0.0.1", 37, true, false }, DestinationCase { "127.0.0.1", 38, true, true },
+        DestinationCase { "10.1.2.3", 3456, true, true }, DestinationCase { "127.0.0.1", 65535, true, true },
+        // a reflector port on a group address is refused on both counts
+        DestinationCase { "224.0.0.1", 7, false, false }));
+
+namespace {
+
+struct ForgedSourceCase {
+    const char* address;
+    std::uint16_t port;
+    bool echoed;
+    bool replied;
+};
+
+void PrintTo(const ForgedSourceCase& c, std::ostream* os)
+{
+    *os << c.address << ":" << c.port;
+}
+
+class ServerForgedSourceTest : public ::testing::TestWithParam<ForgedSourceCase> { };
+
+std::size_t sendsTo(const Ipv4Endpoint& to)
+{
+    std::size_t n = 0;
+    for (const Ipv4Endpoint& d : SendRecorder::destinations())
+        n += d == to;
+    return n;
+}
+
+} // namespace
+
+// Forged sources only inside a namespace of the test's own, and every send
+// recorded and held to loopback: nothing can leave even if the rule broke.
+TEST_P(ServerForgedSourceTest, LogsAndListsEverySenderButEchoesAndRepliesOnlyToASingleHost)
+{
+    const ForgedSourceCase& c = GetParam();
+    PrivateNetwork network;
+    if (!network.ok())
+        GTEST_SKIP() << "a private network namespace needs root; DestinationTest still tests the rule";
+    SendRecorder::clear();
+    FakeFieldOperations ops;
+    ops.setEcho(true);
+    ops.setField(IDC_SERVER_PORT, "3456");
+    ServerEndpoint server(ops);
+    server.start();
+    ASSERT_TRUE(server.listening());
+    // The sink on the source's address, where one exists in this namespace.
+    LoopbackPeer sink(c.address, c.port);
+
+    ASSERT_EQ(network.sendForged("forged", c.address, c.port, "127.0.0.1", 3456), LoopbackPeer::Forged::Sent);
+    ASSERT_TRUE(ops.waitForPeers(1, kWait));
+    // Its pass is over, so any echo has been sent: one more datagram through
+    // a later pass makes sure.
+    LoopbackPeer marker("127.0.0.3");
+    ASSERT_TRUE(marker.sendTo("marker", 3456));
+    ASSERT_TRUE(marker.receive(kWait).has_value());
+    const Ipv4Endpoint source { AddressText::toAddress(c.address), c.port };
+    EXPECT_EQ(sendsTo(source), c.echoed ? 1u : 0u) << "echo";
+    EXPECT_EQ(ops.logLines(IDC_SERVER_LOG), (Lines { "forged", "marker" }));
+    EXPECT_EQ(ops.peers().front(), std::string(c.address) + ":" + std::to_string(c.port));
+    if (sink.ok() && c.echoed) {
+        auto echo = sink.receive(kWait);
+        ASSERT_TRUE(echo.has_value());
+        EXPECT_EQ(echo->bytes, "forged");
+    }
+
+    SendRecorder::clear();
+    ops.select(0);
+    ops.setField(IDC_REPLY_MESSAGE, "reply");
+    server.sendReply();
+    EXPECT_EQ(sendsTo(source), c.replied ? 1u : 0u) << "reply";
+    EXPECT_TRUE(ops.errors().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, ServerForgedSourceTest,
+    ::testing::Values(ForgedSourceCase { "224.0.0.1", 5557, false, false },
+        ForgedSourceCase { "239.255.255.250", 1900, false, false },
+        ForgedSourceCase { "127.255.255.255", 5555, false, false }, ForgedSourceCase { "127.0.0.2", 0, false, false },
+        ForgedSourceCase { "127.0.0.2", 7, false, true }, ForgedSourceCase { "127.0.0.2", 19, false, true },
+        ForgedSourceCase { "127.0.0.2", 37, false, true }, ForgedSourceCase { "127.0.0.2", 38, true, true },
+        ForgedSourceCase { "127.255.255.254", 5555, true, true }));
+
+namespace {
 class ServerPortPrefixTest : public ServerTest, public ::testing::WithParamInterface<std::pair<int, int>> { };
 } // namespace
 
@@ -321,6 +453,40 @@ TEST(ServerStart, PortInUseReportsOnceClosesItsSocketAndCanBeRetried)
     EXPECT_EQ(server.localEndpoint().port, port);
     EXPECT_EQ(ops.errors().size(), 1u);
 }
+
+namespace {
+struct ThreadFailureCase {
+    FailingLauncher::Failure failure;
+    bool boxFails; // no memory left even for the error box
+};
+class ServerThreadFailureTest : public ::testing::TestWithParam<ThreadFailureCase> { };
+} // namespace
+
+// Whatever stops the thread being made, the Start fails as a refused thread
+// does, or is abandoned when not even its message can be shown: never an
+// exception out of start(), never a socket left holding the port.
+TEST_P(ServerThreadFailureTest, AFailedThreadIsAFailedStart)
+{
+    const ThreadFailureCase c = GetParam();
+    FailingLauncher launcher(c.failure);
+    FakeFieldOperations ops;
+    ops.failErrorBoxes(c.boxFails);
+    ServerEndpoint server(ops, launcher);
+    ops.setField(IDC_SERVER_PORT, "0");
+    const std::size_t before = openDescriptors();
+    EXPECT_NO_THROW(server.start());
+    EXPECT_EQ(launcher.attempts(), 1);
+    EXPECT_FALSE(server.listening());
+    EXPECT_EQ(openDescriptors(), before) << "the failed start left a descriptor open";
+    EXPECT_EQ(ops.errors(), c.boxFails ? Lines {} : Lines { "can not create udplisten thread" });
+    EXPECT_TRUE(ops.enabled(IDC_SERVER_START));
+    EXPECT_FALSE(ops.enabled(IDC_SERVER_STOP));
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, ServerThreadFailureTest,
+    ::testing::Values(ThreadFailureCase { FailingLauncher::Failure::NoThread, false },
+        ThreadFailureCase { FailingLauncher::Failure::NoMemory, false },
+        ThreadFailureCase { FailingLauncher::Failure::NoMemory, true }));
 
 // --- stop
 

@@ -3,6 +3,7 @@
 #include "net/ControlId.h"
 
 #include <algorithm>
+#include <new>
 
 FakeFieldOperations::FakeFieldOperations()
     : m_ownerThread(std::this_thread::get_id())
@@ -134,8 +135,16 @@ void FakeFieldOperations::enableButton(ControlId id, bool on)
 void FakeFieldOperations::showError(const std::string& text)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_failErrorBoxes)
+        throw std::bad_alloc();
     if (passGate(lock))
         m_errors.push_back(text);
+}
+
+void FakeFieldOperations::failErrorBoxes(bool on)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_failErrorBoxes = on;
 }
 
 void FakeFieldOperations::setEcho(bool on)

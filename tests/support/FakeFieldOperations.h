@@ -41,6 +41,9 @@ public:
     // released or cancelled (a cancelled call returns its empty result).
     // With `only` ("peerRegister"), that one operation alone is held.
     void holdCalls(bool hold, const std::string& only = std::string());
+    // While on, showError throws std::bad_alloc, as an error box does when
+    // memory runs out, and records nothing.
+    void failErrorBoxes(bool on);
     // True once some call is blocked by holdCalls.
     bool waitUntilCallHeld(std::chrono::milliseconds timeout);
     // Runs `action` on the calling (window's) thread. Should it not return
@@ -72,6 +75,7 @@ private:
     bool m_echo = false;
     bool m_cancelled = false;
     bool m_hold = false;
+    bool m_failErrorBoxes = false;
     std::string m_holdOnly;
     int m_heldCalls = 0;
     int m_dropped = 0;

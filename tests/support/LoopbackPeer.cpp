@@ -70,7 +70,16 @@ bool LoopbackPeer::sendTo(const char* data, std::size_t length, std::uint16_t po
 LoopbackPeer::Forged LoopbackPeer::sendForged(const std::string& bytes, const std::string& fromAddress,
     std::uint16_t fromPort, const std::string& toAddress, std::uint16_t toPort)
 {
-    if (!isLoopback(fromAddress) || !isLoopback(toAddress) || bytes.size() > 1400)
+    if (!isLoopback(fromAddress))
+        return Forged::Failed;
+    return sendRaw(bytes, fromAddress, fromPort, toAddress, toPort);
+}
+
+LoopbackPeer::Forged LoopbackPeer::sendRaw(const std::string& bytes, const std::string& fromAddress,
+    std::uint16_t fromPort, const std::string& toAddress, std::uint16_t toPort)
+{
+    in_addr source {};
+    if (inet_pton(AF_INET, fromAddress.c_str(), &source) != 1 || !isLoopback(toAddress) || bytes.size() > 1400)
         return Forged::Failed;
     const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW);
     if (fd < 0)

@@ -52,6 +52,11 @@ public:
     void shutdown() const;
 
 private:
+    friend class PrivateNetwork;
+    // The raw send itself: any source, a loopback destination.
+    static Forged sendRaw(const std::string& bytes, const std::string& fromAddress, std::uint16_t fromPort,
+        const std::string& toAddress, std::uint16_t toPort);
+
     int m_fd = -1;
     std::string m_address;
 };
