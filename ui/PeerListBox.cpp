@@ -36,6 +36,27 @@ QItemSelectionModel::SelectionFlags PeerListBox::selectionCommand(const QModelIn
     return command;
 }
 
+QModelIndex PeerListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const int rows = model()->rowCount(rootIndex());
+    switch (action) {
+    case MoveHome:
+    case MoveEnd:
+        // A table keeps these within the row unless Ctrl is held.
+        if (rows == 0)
+            return QModelIndex();
+        return model()->index(action == MoveHome ? 0 : rows - 1, 0, rootIndex());
+    case MoveLeft:
+    case MoveRight:
+    case MoveNext:
+    case MovePrevious:
+        return currentIndex();
+    default:
+        // Up, Down, PageUp and PageDown already move a row or a page at a time.
+        return QTableWidget::moveCursor(action, modifiers);
+    }
+}
+
 void PeerListBox::changeEvent(QEvent* event)
 {
     QTableWidget::changeEvent(event);

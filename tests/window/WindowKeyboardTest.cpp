@@ -327,6 +327,61 @@ TEST(WindowKeyboard, TheUserCannotEmptyThePeerListsSelection)
     dialog.reject();
 }
 
+// The sender list's keys are a list box's: Home and End go to the first and
+// last sender, the page keys a page at a time, and nothing moves within a row.
+TEST(WindowKeyboard, TheListKeysMoveTheSelectionAmongSendersAsAListBoxDoes)
+{
+    CDatagramDlg dialog;
+    ASSERT_TRUE(showActive(dialog));
+    MainWindowFields& fields = dialog.fields();
+    PeerListBox* list = fields.peerList();
+    constexpr int kRows = 30;
+    for (int i = 0; i < kRows; ++i)
+        fields.peerRegister(QStringLiteral("127.0.3.%1:4000").arg(i + 1));
+    QCoreApplication::processEvents();
+    const int page = list->viewport()->height() / list->rowHeight(0);
+    ASSERT_GT(page, 1);
+    ASSERT_LT(page, kRows - 1) << "the list must scroll for the page keys to mean anything";
+
+    struct Row {
+        int from;
+        Qt::Key key;
+        int lowest, highest; // where the selection may land
+    };
+    const Row rows[] = {
+        { 5, Qt::Key_Home, 0, 0 },
+        { 5, Qt::Key_End, kRows - 1, kRows - 1 },
+        { 0, Qt::Key_Home, 0, 0 },
+        { kRows - 1, Qt::Key_End, kRows - 1, kRows - 1 },
+        { 5, Qt::Key_Down, 6, 6 },
+        { 5, Qt::Key_Up, 4, 4 },
+        { 0, Qt::Key_Up, 0, 0 },
+        { kRows - 1, Qt::Key_Down, kRows - 1, kRows - 1 },
+        { 5, Qt::Key_Left, 5, 5 },
+        { 5, Qt::Key_Right, 5, 5 },
+        { 0, Qt::Key_PageDown, page - 1, page },
+        { kRows - 1, Qt::Key_PageUp, kRows - 1 - page, kRows - page },
+        { 0, Qt::Key_PageUp, 0, 0 },
+        { kRows - 1, Qt::Key_PageDown, kRows - 1, kRows - 1 },
+    };
+    for (const Row& row : rows) {
+        focus(dialog, 1018);
+        list->setCurrentCell(row.from, 0);
+        ASSERT_EQ(fields.peerSelection(), row.from);
+        press(dialog, row.key);
+        const int at = fields.peerSelection();
+        EXPECT_GE(at, row.lowest) << "from " << row.from << " key " << row.key;
+        EXPECT_LE(at, row.highest) << "from " << row.from << " key " << row.key;
+        EXPECT_EQ(list->currentRow(), at);
+        EXPECT_EQ(list->currentColumn(), 0);
+        EXPECT_EQ(list->selectedItems().size(), 1);
+        EXPECT_EQ(list->horizontalScrollBar()->value(), 0);
+        EXPECT_TRUE(list->visualItemRect(list->item(at, 0)).intersects(list->viewport()->rect()))
+            << "the selection is out of sight";
+    }
+    dialog.reject();
+}
+
 // F1 opens the About box from wherever the focus is, as the menu entry does.
 TEST(WindowKeyboard, F1OpensTheAboutBox)
 {
