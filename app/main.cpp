@@ -1,11 +1,25 @@
 #include "app/CDatagramApp.h"
+#include "app/DescriptorFloor.h"
+#include "app/DisplayCheck.h"
 #include "app/PlatformChoice.h"
+#include "ui/DescriptorReserve.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
     PlatformChoice::apply(argc, argv);
+    // Qt aborts on either; a line and a plain exit say more.
+    for (const std::string& problem : { DisplayCheck::problem(DisplayCheck::current(argc, argv)),
+             DescriptorFloor::problem(DescriptorFloor::kToStart + DescriptorReserve::kForErrorBox) }) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
+    }
+    DescriptorReserve::instance().fill(DescriptorReserve::kForErrorBox);
     QApplication application(argc, argv);
     CDatagramApp app;
     app.InitInstance();

@@ -1,5 +1,6 @@
 #include "ui/MainWindowFields.h"
 
+#include "ui/DescriptorReserve.h"
 #include "ui/DialogUnits.h"
 #include "ui/MainWindowTemplate.h"
 #include "ui/PeerListBox.h"
@@ -291,6 +292,8 @@ void MainWindowFields::enableButton(int id, bool on)
 
 void MainWindowFields::showError(const QString& text)
 {
+    // Out of descriptors, the box could not be drawn without the spares.
+    const DescriptorReserve::Lease spares(DescriptorReserve::instance());
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok, &m_window);
     box.exec();
 }

@@ -1,4 +1,5 @@
 #include "app/CDatagramApp.h"
+#include "app/DisplayCheck.h"
 #include "app/PlatformChoice.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/Resources.h"
@@ -600,6 +601,72 @@ TEST(StartUp, FallsBackToXWaylandOnlyForAnAffectedQtInASessionThatOffersIt)
         const PlatformChoice::Session session { c.wayland, c.x11, c.chosen, c.major, c.minor };
         EXPECT_EQ(PlatformChoice::platformFor(session), QByteArray(c.platform))
             << c.wayland << c.x11 << c.chosen << " Qt " << c.major << "." << c.minor;
+    }
+}
+
+namespace {
+
+// What listens in a display-check row: socket paths, and "host:port".
+std::vector<std::string> g_listening;
+
+bool listensAt(const std::string& where)
+{
+    return std::find(g_listening.begin(), g_listening.end(), where) != g_listening.end();
+}
+
+} // namespace
+
+// Without a display the program names the problem in one line instead of
+// letting Qt abort; a platform the user named is Qt's to judge, but for
+// xcb, whose display is checked; Wayland alone is a usable session.
+TEST(StartUp, TellsInOneLineWhyThereIsNoDisplayToOpen)
+{
+    struct Case {
+        DisplayCheck::Session session;
+        std::vector<std::string> listening;
+        std::string problem;
+    };
+    const std::string noDisplay = "quorlin: no display: set DISPLAY or WAYLAND_DISPLAY";
+    const Case kCases[] = {
+        { { "", "", "", "" }, {}, noDisplay },
+        { { "", "", "/run/user/0", "" }, { "/tmp/.X11-unix/X0" }, noDisplay },
+        { { ":0", "", "", "" }, { "/tmp/.X11-unix/X0" }, "" },
+        { { ":0.0", "", "", "" }, { "/tmp/.X11-unix/X0" }, "" },
+        { { "unix:3.1", "", "", "" }, { "/tmp/.X11-unix/X3" }, "" },
+        { { ":251", "", "", "" }, { "/tmp/.X11-unix/X0" }, "quorlin: cannot connect to the display \":251\"" },
+        { { "localhost:10.0", "", "", "" }, { "localhost:6010" }, "" },
+        { { "localhost:10.0", "", "", "" }, { "/tmp/.X11-unix/X10" },
+            "quorlin: cannot connect to the display \"localhost:10.0\"" },
+        { { "/tmp/launch-x/org.x:0", "", "", "" }, { "/tmp/launch-x/org.x:0" }, "" },
+        { { "garbage", "", "", "" }, {}, "quorlin: cannot connect to the display \"garbage\"" },
+        { { ":", "", "", "" }, {}, "quorlin: cannot connect to the display \":\"" },
+        { { "decnet::0", "", "", "" }, { "decnet:6000" }, "quorlin: cannot connect to the display \"decnet::0\"" },
+        { { ":0x", "", "", "" }, { "/tmp/.X11-unix/X0" }, "quorlin: cannot connect to the display \":0x\"" },
+        // Wayland alone, and Wayland beside an X display
+        { { "", "wayland-0", "/run/user/0", "" }, { "/run/user/0/wayland-0" }, "" },
+        { { "", "/run/wl/w", "", "" }, { "/run/wl/w" }, "" },
+        { { "", "wayland-0", "", "" }, { "/wayland-0" },
+            "quorlin: cannot connect to the Wayland display \"wayland-0\"" },
+        { { "", "wayland-1", "/run/user/0", "" }, { "/run/user/0/wayland-0" },
+            "quorlin: cannot connect to the Wayland display \"wayland-1\"" },
+        { { ":0", "wayland-1", "/run/user/0", "" }, { "/tmp/.X11-unix/X0" }, "" },
+        { { ":0", "wayland-0", "/run/user/0", "" }, { "/run/user/0/wayland-0" }, "" },
+        { { ":1", "wayland-1", "/run/user/0", "" }, {}, "quorlin: cannot connect to the display \":1\"" },
+        // the user's own platform
+        { { "", "", "", "offscreen" }, {}, "" },
+        { { ":251", "", "", "wayland" }, {}, "" },
+        { { "", "wayland-0", "/run/user/0", "xcb" }, { "/run/user/0/wayland-0" }, "quorlin: no display: set DISPLAY" },
+        { { ":1", "wayland-0", "/run/user/0", "xcb" }, { "/run/user/0/wayland-0" },
+            "quorlin: cannot connect to the display \":1\"" },
+        { { ":1", "", "", "xcb:nograb" }, { "/tmp/.X11-unix/X1" }, "" },
+    };
+    const DisplayCheck::Probe probe { [](const std::string& path) { return listensAt(path); },
+        [](const std::string& host, int port) { return listensAt(host + ":" + std::to_string(port)); } };
+    for (const Case& c : kCases) {
+        g_listening = c.listening;
+        EXPECT_EQ(DisplayCheck::problem(c.session, probe), c.problem)
+            << "DISPLAY=" << c.session.display << " WAYLAND_DISPLAY=" << c.session.waylandDisplay
+            << " platform=" << c.session.platform;
     }
 }
 

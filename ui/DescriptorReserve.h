@@ -1,0 +1,53 @@
+#pragma once
+
+#include <vector>
+
+// Spare file descriptors held from start-up for the error box. When the
+// process runs out of descriptors, a Start fails, and the box that says so
+// needs a few of its own to be drawn (see kForErrorBox); without them Qt maps
+// a window it never paints, which blocks the dialog without a word. The
+// reserve is let go just before the box shows and taken back once it
+// closes, the way servers keep one for accept() running out. The spares are
+// opened first, so they hold the lowest numbers, which are what a lowered
+// limit still allows.
+class DescriptorReserve {
+public:
+    // Measured on X11 (Xvfb) with a Start failing for want of descriptors:
+    // the box holds two at once, the icon theme's cache (which Qt keeps open
+    // from then on) and one passing descriptor (the theme's index file, then
+    // the shared-memory segment of the box's backing store, which the X
+    // server hands over the connection). Without room for that segment the
+    // kernel drops it, xcb closes the connection and nothing is drawn again.
+    static constexpr int kForErrorBox = 2;
+
+    // The process's reserve.
+    static DescriptorReserve& instance();
+
+    DescriptorReserve() = default;
+    ~DescriptorReserve();
+    DescriptorReserve(const DescriptorReserve&) = delete;
+    DescriptorReserve& operator=(const DescriptorReserve&) = delete;
+
+    // Opens spares until `count` are held or no more can be opened.
+    void fill(int count);
+    // Closes every spare.
+    void release();
+    int held() const { return static_cast<int>(m_spares.size()); }
+
+    // Releases the reserve for its lifetime, then fills it again.
+    class Lease {
+    public:
+        explicit Lease(DescriptorReserve& reserve);
+        ~Lease();
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+
+    private:
+        DescriptorReserve& m_reserve;
+        int m_wanted;
+    };
+
+private:
+    std::vector<int> m_spares;
+    int m_wanted = 0;
+};
