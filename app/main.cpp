@@ -3,6 +3,7 @@
 #include "app/DisplayCheck.h"
 #include "app/PlatformChoice.h"
 #include "ui/DescriptorReserve.h"
+#include "ui/MemoryReserve.h"
 
 #include <QApplication>
 
@@ -20,6 +21,7 @@ int main(int argc, char* argv[])
         }
     }
     DescriptorReserve::instance().fill(DescriptorReserve::kForErrorBox);
+    (void)MemoryReserve::instance().fill(MemoryReserve::kForErrorBox);
     QApplication application(argc, argv);
     CDatagramApp app;
     app.InitInstance();

@@ -34,6 +34,9 @@ echo "== Debian package and desktop metadata"
 echo "== installed program on a private X server"
 "$root/scripts/smoke-x11.sh" "$root/build"
 
+echo "== built program out of descriptors, out of memory and without a display"
+"$root/scripts/smoke-limits.sh" "$root/build"
+
 echo "== installed program: accessible names, twice the scale, a Wayland session"
 "$root/scripts/smoke-desktop.sh" "$root/build"
 

@@ -3,6 +3,7 @@
 #include "ui/DescriptorReserve.h"
 #include "ui/DialogUnits.h"
 #include "ui/MainWindowTemplate.h"
+#include "ui/MemoryReserve.h"
 #include "ui/PeerListBox.h"
 
 #include <QCheckBox>
@@ -292,7 +293,10 @@ void MainWindowFields::enableButton(int id, bool on)
 
 void MainWindowFields::showError(const QString& text)
 {
-    // Out of descriptors, the box could not be drawn without the spares.
+    // Out of descriptors the box could not be drawn without the spares, and
+    // out of memory Qt would crash making it; with no memory to give, this
+    // throws std::bad_alloc and the failed Start is abandoned unreported.
+    const MemoryReserve::Lease room(MemoryReserve::instance());
     const DescriptorReserve::Lease spares(DescriptorReserve::instance());
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok, &m_window);
     box.exec();
