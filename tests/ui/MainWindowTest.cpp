@@ -5,6 +5,7 @@
 #include "tests/support/Resources.h"
 #include "tests/support/UdpPortFree.h"
 #include "tests/ui/DialogDriver.h"
+#include "ui/DescriptorReserve.h"
 #include "ui/PeerListBox.h"
 #include "ui/QtFieldOperations.h"
 
@@ -18,7 +19,10 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -579,6 +583,46 @@ TEST(FieldOperationsOnTheWindow, ReadsCutAtWholeCharacters)
     d.type(IDC_REPLY_MESSAGE, QString(98, QChar('a')) + QStringLiteral("你"));
     // 98 ASCII bytes then a three-byte character: only the ASCII fits in 99.
     EXPECT_EQ(ops.readField(IDC_REPLY_MESSAGE, 100), std::string(98, 'a'));
+}
+
+// At the descriptor limit the reserve is what the error box gets: the lease
+// hands over exactly the spares, on the lowest numbers, and takes them back.
+TEST(ErrorBoxReserve, AtTheLimitTheLeaseFreesTheSparesAndTakesThemBack)
+{
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const auto openNull = [] { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); };
+    const int probe = openNull();
+    ASSERT_GE(probe, 0);
+    ::close(probe);
+    DescriptorReserve reserve;
+    reserve.fill(DescriptorReserve::kForErrorBox);
+    ASSERT_EQ(reserve.held(), DescriptorReserve::kForErrorBox);
+    // Only the spares stand between the process and its limit.
+    std::vector<int> filler;
+    rlimit tight = saved;
+    tight.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    for (int fd = openNull(); fd >= 0; fd = openNull())
+        filler.push_back(fd);
+    EXPECT_EQ(errno, EMFILE);
+    {
+        const DescriptorReserve::Lease lease(reserve);
+        EXPECT_EQ(reserve.held(), 0);
+        std::vector<int> box;
+        for (int fd = openNull(); fd >= 0 && box.size() < 10; fd = openNull())
+            box.push_back(fd);
+        EXPECT_EQ(box.size(), std::size_t(DescriptorReserve::kForErrorBox));
+        for (int fd : box) {
+            EXPECT_LE(fd, probe + DescriptorReserve::kForErrorBox) << "a spare was not among the lowest numbers";
+            ::close(fd);
+        }
+    }
+    EXPECT_EQ(reserve.held(), DescriptorReserve::kForErrorBox);
+    EXPECT_LT(openNull(), 0) << "the lease did not take the spares back";
+    for (int fd : filler)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 // XWayland stands in for Wayland only where Qt's Wayland plugin can crash and
