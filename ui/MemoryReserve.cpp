@@ -40,13 +40,17 @@ void MemoryReserve::release()
 MemoryReserve::Lease::Lease(MemoryReserve& reserve)
     : m_reserve(reserve)
 {
+    // A reserve never filled asks nothing of the box.
+    if (m_reserve.m_wanted == 0)
+        return;
     // Lost after an earlier box: try again now, while nothing else is made.
-    if (!m_reserve.held() && (m_reserve.m_wanted == 0 || !m_reserve.fill(m_reserve.m_wanted)))
+    if (!m_reserve.fill(m_reserve.m_wanted))
         throw std::bad_alloc();
     m_reserve.release();
 }
 
 MemoryReserve::Lease::~Lease()
 {
-    (void)m_reserve.fill(m_reserve.m_wanted);
+    if (m_reserve.m_wanted != 0)
+        (void)m_reserve.fill(m_reserve.m_wanted);
 }
