@@ -459,6 +459,11 @@ struct ThreadFailureCase {
     FailingLauncher::Failure failure;
     bool boxFails; // no memory left even for the error box
 };
+void PrintTo(const ThreadFailureCase& c, std::ostream* os)
+{
+    *os << (c.failure == FailingLauncher::Failure::NoThread ? "no thread" : "no memory")
+        << (c.boxFails ? ", no box either" : "");
+}
 class ServerThreadFailureTest : public ::testing::TestWithParam<ThreadFailureCase> { };
 } // namespace
 
