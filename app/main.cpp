@@ -4,6 +4,7 @@
 #include "app/PlatformChoice.h"
 #include "ui/DescriptorReserve.h"
 #include "ui/MemoryReserve.h"
+#include "net/NarrowEncoding.h"
 
 #include <QApplication>
 
@@ -11,6 +12,8 @@
 
 int main(int argc, char* argv[])
 {
+    // Before Qt: the user's codeset, not whatever Qt puts in its place.
+    NarrowEncoding::adoptLocale();
     PlatformChoice::apply(argc, argv);
     // Qt aborts on either; a line and a plain exit say more.
     for (const std::string& problem : { DisplayCheck::problem(DisplayCheck::current(argc, argv)),

@@ -3,6 +3,7 @@
 //   quorlin_bench [append|echo|rate|trip|stop|startup|peers]...
 #include "bench/BenchSupport.h"
 #include "bench/Benchmarks.h"
+#include "net/NarrowEncoding.h"
 
 #include <QApplication>
 
@@ -52,14 +53,17 @@ void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& mess
 
 int main(int argc, char* argv[])
 {
+    // As the program does, so a run under another locale measures its encoding.
+    NarrowEncoding::adoptLocale();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietHandler);
     QCoreApplication::setApplicationName(QStringLiteral("Quorlin"));
     QApplication application(argc, argv);
 
-    std::printf("Quorlin benchmarks: %ld cores (nproc), %s, Qt %s, platform %s\n", sysconf(_SC_NPROCESSORS_ONLN),
-        cpuModel().c_str(), qVersion(), qPrintable(QApplication::platformName()));
+    std::printf("Quorlin benchmarks: %ld cores (nproc), %s, Qt %s, platform %s, text encoding %s\n",
+        sysconf(_SC_NPROCESSORS_ONLN), cpuModel().c_str(), qVersion(), qPrintable(QApplication::platformName()),
+        NarrowEncoding::process().name().c_str());
 
     bool met = true;
     if (wanted(argc, argv, "append"))

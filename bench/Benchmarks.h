@@ -7,6 +7,8 @@ namespace bench {
 bool logAppendCost();
 bool echoRoundTrip();
 bool passRate();
+// Printed within the pass-rate section.
+bool decodeCost();
 bool windowTrip();
 bool stopLatency();
 bool peerRegistration();

@@ -150,7 +150,8 @@ bool passRate()
     // short list shows what the list's length adds.
     report("dialog, 150 new senders, 10 listed", runBurst(0, 10), 0);
     const bool listed = report("dialog, 150 new senders, 10,000 listed", runBurst(0, 10'000), 97.0);
-    return empty && large && listed;
+    const bool decode = decodeCost();
+    return empty && large && listed && decode;
 }
 
 } // namespace bench

@@ -6,7 +6,7 @@
 #include <string>
 
 // The only way the endpoints reach the window. Texts are bytes in the
-// narrow encoding (UTF-8). An implementation carries calls made from a
+// narrow encoding (NarrowEncoding::process()). An implementation carries calls made from a
 // receive thread to the window's thread and waits for them; cancelWaits()
 // makes a waiting call return at once with an empty result so that stopping
 // a side never waits on the window.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/NarrowEncoding.h"
+
 #include <cstddef>
 #include <string>
 
@@ -7,9 +9,11 @@
 class TextLimit {
 public:
     // The longest prefix of `text` of at most `maxBytes` bytes that does not
-    // end inside a UTF-8 sequence. Bytes that start no valid sequence count
-    // as one character each, so invalid input is still cut, never lost whole.
-    static std::string cutToWholeCharacters(const std::string& text, std::size_t maxBytes);
+    // end inside a character of `encoding`, its boundaries found by scanning
+    // forward from the start. Bytes that start no character count as one
+    // character each, so invalid input is still cut, never lost whole.
+    static std::string cutToWholeCharacters(
+        const std::string& text, std::size_t maxBytes, const NarrowEncoding& encoding);
 
     // A datagram's payload as text: the bytes before its first zero byte.
     static std::string datagramText(const char* data, std::size_t length);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev llvm-14 clang-format-14
     qt6-base-dev libgl-dev
-    googletest libgtest-dev
+    googletest libgtest-dev locales
     fonts-wqy-microhei
     xvfb xauth xdotool imagemagick x11-utils
     dpkg-dev file

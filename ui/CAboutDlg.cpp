@@ -1,5 +1,6 @@
 #include "ui/CAboutDlg.h"
 
+#include "net/NarrowEncoding.h"
 #include "res/Version.h"
 #include "ui/AppIcon.h"
 #include "ui/DialogUnits.h"
@@ -28,7 +29,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
             | Qt::WindowCloseButtonHint)
     , m_icon(new QLabel(this))
     , m_name(plainLabel(QUORLIN_ABOUT_NAME_TEXT, this))
-    , m_notice(plainLabel(QUORLIN_ABOUT_NOTICE_TEXT, this))
+    , m_notice(plainLabel(("文本编码 " + NarrowEncoding::process().name()).c_str(), this))
     , m_ok(new QPushButton(QString::fromUtf8("确定"), this))
 {
     setWindowTitle(QString::fromUtf8(kCaption));

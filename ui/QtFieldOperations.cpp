@@ -1,5 +1,6 @@
 #include "ui/QtFieldOperations.h"
 
+#include "net/NarrowEncoding.h"
 #include "ui/MainWindowFields.h"
 
 #include <QCheckBox>
@@ -7,15 +8,17 @@
 
 namespace {
 
+// Field texts are bytes in the process's narrow encoding; Qt sees UTF-8 only.
 QString fromBytes(const std::string& bytes)
 {
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const std::string utf8 = NarrowEncoding::process().decode(bytes);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 std::string toBytes(const QString& text)
 {
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QByteArray utf8 = text.toUtf8();
+    return NarrowEncoding::process().encode(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // The character-safe cut: a prefix, within the limit, as long as it can be
 // (a character is at most four bytes), and never ending inside a
 // well-formed UTF-8 sequence, judged by an independent reading of the
-// Unicode table of well-formed byte sequences.
+// Unicode table of well-formed byte sequences. In the multi-byte Chinese
+// encodings the cut never splits a character: its text decodes to a prefix
+// of the whole text's.
+#include "net/NarrowEncoding.h"
 #include "net/TextLimit.h"
 #include "tests/fuzz/FuzzCheck.h"
 
@@ -51,10 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1)
         return 0;
-    // The first byte picks the limit, the rest is the text.
+    // The first byte picks the limit and the encoding, the rest is the text.
+    static const NarrowEncoding utf8("UTF-8"), gb18030("GB18030"), gbk("GBK"), big5("BIG5");
+    const NarrowEncoding* const encodings[] = { &utf8, &gb18030, &gbk, &big5 };
+    const NarrowEncoding& encoding = *encodings[data[0] >> 6];
     const std::size_t limit = data[0] % 64;
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-    const std::string cut = TextLimit::cutToWholeCharacters(text, limit);
+    const std::string cut = TextLimit::cutToWholeCharacters(text, limit, encoding);
 
     FUZZ_CHECK(text.compare(0, cut.size(), cut) == 0);
     FUZZ_CHECK(cut.size() <= limit || (cut == text && text.size() <= limit));
@@ -63,6 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     FUZZ_CHECK(cut.size() + 4 > limit);
+    if (!encoding.isUtf8()) {
+        const std::string whole = encoding.decode(text), part = encoding.decode(cut);
+        FUZZ_CHECK(whole.compare(0, part.size(), part) == 0);
+        return 0;
+    }
     for (std::size_t i = 0; i < cut.size(); ++i) {
         const std::size_t n = wellFormedAt(text, i);
         FUZZ_CHECK(!(n > 1 && i + n > cut.size()));

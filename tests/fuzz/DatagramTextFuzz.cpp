@@ -1,6 +1,8 @@
 // A received datagram as shown: the bytes before its first zero byte, then
 // decoded from UTF-8 for the log. Neither step may fail on any bytes, and
 // the decoded text encodes back to well-formed UTF-8 that decodes the same.
+// Decoded from GB18030 it is well-formed UTF-8 too, whatever the bytes.
+#include "net/NarrowEncoding.h"
 #include "net/TextLimit.h"
 #include "tests/fuzz/FuzzCheck.h"
 
@@ -27,5 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     const QByteArray again = shown.toUtf8();
     FUZZ_CHECK(QString::fromUtf8(again) == shown);
+
+    static const NarrowEncoding gb18030("GB18030");
+    const std::string decoded = gb18030.decode(text);
+    FUZZ_CHECK(
+        QString::fromUtf8(decoded.data(), static_cast<qsizetype>(decoded.size())).toUtf8().toStdString() == decoded);
     return 0;
 }

@@ -1,4 +1,6 @@
 // Test entry for widget tests: one QApplication for the whole run.
+#include "net/NarrowEncoding.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -6,6 +8,8 @@
 
 int main(int argc, char* argv[])
 {
+    // As the program does: the codeset of the locale the test runs under.
+    NarrowEncoding::adoptLocale();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Message boxes take their caption from the program's name.

@@ -1,6 +1,7 @@
 #include "app/CDatagramApp.h"
 #include "app/DisplayCheck.h"
 #include "app/PlatformChoice.h"
+#include "net/NarrowEncoding.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/Resources.h"
 #include "tests/support/UdpPortFree.h"
@@ -576,13 +577,142 @@ TEST(FieldOperationsOnTheWindow, CallsAfterTheRunEndedChangeNothing)
     EXPECT_EQ(d.text(IDC_DEST_IP), "127.0.0.1");
 }
 
-TEST(FieldOperationsOnTheWindow, ReadsCutAtWholeCharacters)
+// --- text in the locale's encoding
+//
+// The encoding is read once, at start-up, so each locale's rows run in a
+// program of their own: the ctest entries named after the locale start this
+// program under it (tests/ui/CMakeLists.txt). Elsewhere they skip.
+
+namespace {
+
+bool runsUnder(const char* encoding)
 {
+    return NarrowEncoding::process().name() == encoding;
+}
+
+std::string skipNote(const char* locale)
+{
+    return std::string("runs under LANG=") + locale + " (its own ctest entry, which skips where localedef or the "
+        + "charmap is missing); the encoding here is " + NarrowEncoding::process().name();
+}
+
+// A listening server with echo on, one sender listed and selected.
+struct ServedWindow {
     DialogDriver d;
-    QtFieldOperations ops(d.dialog.fields());
-    d.type(IDC_REPLY_MESSAGE, QString(98, QChar('a')) + QStringLiteral("你"));
+    LoopbackPeer peer { "127.0.0.9" };
+    std::uint16_t port = 0;
+    QtFieldOperations ops { d.dialog.fields() };
+
+    ServedWindow()
+    {
+        d.type(IDC_SERVER_PORT, "0");
+        d.click(IDC_SERVER_START);
+        qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO))->setChecked(true);
+        port = d.dialog.server().localEndpoint().port;
+    }
+    // What the log shows of `bytes`; `echo` gets what came back.
+    QString shown(const std::string& bytes, std::string* echo = nullptr)
+    {
+        const QString before = d.log(IDC_SERVER_LOG);
+        if (!peer.sendTo(bytes, port) || !DialogDriver::waitFor([&] { return d.log(IDC_SERVER_LOG) != before; }))
+            return QStringLiteral("<nothing logged>");
+        auto back = receiveSpinning(peer);
+        if (echo)
+            *echo = back ? back->bytes : "<no echo>";
+        return d.log(IDC_SERVER_LOG).mid(before.size() + 1);
+    }
+    // What a reply typed as `text` sends to the selected sender.
+    std::string replied(const QString& text)
+    {
+        auto* peers = qobject_cast<PeerListBox*>(d.dialog.control(IDC_PEER_LIST));
+        if (peers->rowCount() == 0) {
+            shown("hi");
+            DialogDriver::waitFor([&] { return peers->rowCount() == 1; });
+        }
+        peers->selectRow(0);
+        d.type(IDC_REPLY_MESSAGE, text);
+        d.click(IDC_REPLY_SEND);
+        auto got = receiveSpinning(peer);
+        return got ? got->bytes : "<nothing sent>";
+    }
+    // What the client's Send reads from a message typed as `text`.
+    std::string message(const QString& text)
+    {
+        d.type(IDC_CLIENT_MESSAGE, text);
+        return ops.readField(IDC_CLIENT_MESSAGE, 1024);
+    }
+};
+
+const QString kNi = QStringLiteral("你");
+
+} // namespace
+
+TEST(TextInGb18030, ShowsSendsAndCutsInGb18030)
+{
+    if (!runsUnder("GB18030"))
+        GTEST_SKIP() << skipNote("zh_CN.GB18030");
+    ServedWindow w;
+    EXPECT_EQ(w.shown("\xC4\xE3\xBA\xC3"), QStringLiteral("你好"));
+    EXPECT_EQ(w.message(QStringLiteral("你好")), "\xC4\xE3\xBA\xC3");
+    // U+0080 takes four bytes, two of them ASCII digits.
+    EXPECT_EQ(w.message(QStringLiteral("\u0080")), "\x81\x30\x81\x30");
+    EXPECT_EQ(w.message(QString(1021, QChar('a')) + kNi), std::string(1021, 'a') + "\xC4\xE3");
+    EXPECT_EQ(w.message(QString(1022, QChar('a')) + kNi), std::string(1022, 'a'));
+    EXPECT_EQ(w.replied(QString(97, QChar('a')) + kNi), std::string(97, 'a') + "\xC4\xE3");
+    EXPECT_EQ(w.replied(QString(98, QChar('a')) + kNi), std::string(98, 'a'));
+    EXPECT_EQ(w.replied(QString(95, QChar('a')) + QStringLiteral("\u0080")), std::string(95, 'a') + "\x81\x30\x81\x30");
+    EXPECT_EQ(w.replied(QString(96, QChar('a')) + QStringLiteral("\u0080")), std::string(96, 'a'));
+}
+
+TEST(TextInGb18030, AnInvalidSequenceShowsReplacedAndIsEchoedUnchanged)
+{
+    if (!runsUnder("GB18030"))
+        GTEST_SKIP() << skipNote("zh_CN.GB18030");
+    ServedWindow w;
+    const std::string bytes("ok\x81\x20\xC4\xE3\xFF\x81", 8);
+    std::string echo;
+    EXPECT_EQ(w.shown(bytes, &echo), QStringLiteral("ok\uFFFD 你\uFFFD\uFFFD"));
+    EXPECT_EQ(echo, bytes);
+}
+
+TEST(TextInGbk, SendsWhatGbkLacksAsAQuestionMarkAndCutsWholeCharacters)
+{
+    if (!runsUnder("GBK"))
+        GTEST_SKIP() << skipNote("zh_CN.GBK");
+    ServedWindow w;
+    EXPECT_EQ(w.message(QStringLiteral("a\U00020000b")), "a?b");
+    EXPECT_EQ(w.message(QString(1021, QChar('a')) + kNi), std::string(1021, 'a') + "\xC4\xE3");
+    EXPECT_EQ(w.message(QString(1022, QChar('a')) + kNi), std::string(1022, 'a'));
+    // A question mark counts as the one byte it is.
+    EXPECT_EQ(w.replied(QString(98, QChar('a')) + QStringLiteral("\U00020000")), std::string(98, 'a') + "?");
+    EXPECT_EQ(w.shown("\xC4\xE3"), kNi);
+}
+
+TEST(TextInLatin1, ABytePast0x7FShowsAsItsLatin1CharacterAndIsEchoedUnchanged)
+{
+    if (!runsUnder("ISO-8859-1"))
+        GTEST_SKIP() << skipNote("en_US.ISO-8859-1");
+    ServedWindow w;
+    std::string echo;
+    EXPECT_EQ(w.shown("caf\xE9 \xE8\xFF", &echo), QStringLiteral("café èÿ"));
+    EXPECT_EQ(echo, "caf\xE9 \xE8\xFF");
+    EXPECT_EQ(w.message(QStringLiteral("é你")), "\xE9?");
+}
+
+// C and C.UTF-8 (and any UTF-8 locale): UTF-8 throughout.
+TEST(TextInUtf8, ShowsSendsAndCutsInUtf8)
+{
+    if (!runsUnder("UTF-8"))
+        GTEST_SKIP() << skipNote("C.UTF-8");
+    ServedWindow w;
+    EXPECT_EQ(w.shown("\xE4\xBD\xA0\xE5\xA5\xBD"), QStringLiteral("你好"));
+    EXPECT_EQ(w.shown("\xC4\xE3\xBA\xC3"), QStringLiteral("\uFFFD\uFFFD\uFFFD\uFFFD"));
+    EXPECT_EQ(w.message(QStringLiteral("你好")), "\xE4\xBD\xA0\xE5\xA5\xBD");
+    EXPECT_EQ(w.message(QString(1020, QChar('a')) + kNi), std::string(1020, 'a') + "\xE4\xBD\xA0");
+    EXPECT_EQ(w.message(QString(1021, QChar('a')) + kNi), std::string(1021, 'a'));
     // 98 ASCII bytes then a three-byte character: only the ASCII fits in 99.
-    EXPECT_EQ(ops.readField(IDC_REPLY_MESSAGE, 100), std::string(98, 'a'));
+    EXPECT_EQ(w.replied(QString(98, QChar('a')) + kNi), std::string(98, 'a'));
+    EXPECT_EQ(w.replied(QString(96, QChar('a')) + kNi), std::string(96, 'a') + "\xE4\xBD\xA0");
 }
 
 // At the descriptor limit the reserve is what the error box gets: the lease

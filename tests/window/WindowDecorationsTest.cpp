@@ -1,3 +1,4 @@
+#include "net/NarrowEncoding.h"
 #include "tests/window/WindowHarness.h"
 #include "ui/CAboutDlg.h"
 
@@ -149,7 +150,9 @@ TEST(AboutBox, ShowsCaptionIconVersionNoticeAndADefaultOk)
     EXPECT_EQ(about.windowTitle(), QString::fromUtf8("关于 Quorlin"));
     EXPECT_EQ(about.nameLabel()->text(), QString::fromUtf8("Quorlin 1.0 版"));
     EXPECT_EQ(about.nameLabel()->textFormat(), Qt::PlainText);
-    EXPECT_FALSE(about.noticeLabel()->text().isEmpty());
+    // The second line names the encoding datagrams are shown and sent in.
+    EXPECT_EQ(about.noticeLabel()->text(), QString::fromUtf8("文本编码 ") + NarrowEncoding::process().name().c_str());
+    EXPECT_EQ(about.noticeLabel()->textFormat(), Qt::PlainText);
     EXPECT_EQ(about.okButton()->text(), QString::fromUtf8("确定"));
     EXPECT_TRUE(about.okButton()->isDefault());
     EXPECT_EQ(about.iconLabel()->pixmap().size(), QSize(32, 32));
