@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// Where a receive thread meets the window's thread (this object's thread):
+// a mutex, a condition variable, a cancel flag and a posted wake-up. The
+// wake-up carries no data, so everything that passes between the threads
+// passes under our own lock, where ThreadSanitizer sees it.
+//
+// A call's state is shared between its caller and the window's thread, not
+// kept on the caller's stack, so a cancel can release a caller at any time:
+// a call not yet taken never runs, and a call already running (a message
+// box's nested event loop included) finishes on its own. Nothing that waits
+// for a caller, such as a stop joining its thread, waits for the window.
+class HandOver final : public QObject {
+    Q_OBJECT
+public:
+    enum class Until {
+        Done, // the caller waits until the call has run
+        Taken, // the caller goes on once the window's thread has taken the call,
+               // which it then runs before it does anything else
+    };
+
+    HandOver() = default;
+    ~HandOver() override;
+
+    // Any thread. On the window's thread the call runs at once unless
+    // closed; from any other it is handed over and waited for. False when it
+    // was refused or given up on before it got as far as `until`.
+    bool run(std::function<void()> call, Until until = Until::Done);
+
+    // Releases every waiting caller and refuses new calls until resume().
+    void cancel();
+    void resume();
+    // The same, for good, and for the window's own calls too.
+    void close();
+    // A call from this thread now would be refused.
+    bool refuses() const;
+
+private:
+    struct Call {
+        std::function<void()> run;
+        Until until;
+        bool taken = false;
+        bool released = false;
+        bool carriedOut = false;
+    };
+    void release(Call& call, bool carriedOut);
+    void releaseAll();
+    // Window's thread: runs every call not yet taken. A message box's loop
+    // may enter it again from inside a call.
+    Q_INVOKABLE void serve();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_cancelled = false;
+    bool m_closed = false;
+    // Handed over and not yet done: waiting, or running on the window's thread.
+    std::vector<std::shared_ptr<Call>> m_calls;
+};
