@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -24,10 +25,15 @@ public:
     enum class Until {
         Done, // the caller waits until the call has run
         Taken, // the caller goes on once the window's thread has taken the call,
-               // which it then runs before it does anything else
+               // which it runs before any call waited for and before it goes
+               // back to its events
     };
 
-    HandOver() = default;
+    // `linger`: how long the window's thread waits, after a taken call, for
+    // that caller's next one (see serve()).
+    explicit HandOver(std::chrono::microseconds linger = std::chrono::microseconds(250))
+        : m_linger(linger)
+    { }
     ~HandOver() override;
 
     // Any thread. On the window's thread the call runs at once unless
@@ -52,13 +58,18 @@ private:
         bool carriedOut = false;
     };
     void release(Call& call, bool carriedOut);
+    // By value: a cancel may empty m_calls while the call runs.
+    void carryOut(std::unique_lock<std::mutex>& lock, std::shared_ptr<Call> call);
     void releaseAll();
-    // Window's thread: runs every call not yet taken. A message box's loop
-    // may enter it again from inside a call.
+    // Window's thread: takes and runs every call handed over, waiting a
+    // little for more after a taken one. A message box's loop may enter it
+    // again from inside a call.
     Q_INVOKABLE void serve();
 
+    const std::chrono::microseconds m_linger;
     mutable std::mutex m_mutex;
-    std::condition_variable m_released;
+    // Signals a released caller, and the window's thread lingering for a call.
+    std::condition_variable m_changed;
     bool m_cancelled = false;
     bool m_closed = false;
     // Handed over and not yet done: waiting, or running on the window's thread.
