@@ -1,7 +1,6 @@
 #include "net/ReceiveThread.h"
 
 #include "net/FieldOperations.h"
-#include "net/UdpSocket.h"
 
 #include <system_error>
 
@@ -17,7 +16,8 @@ bool ReceiveThread::start(const UdpSocket& socket, FieldOperations& ops, PassHan
     m_ops = &ops;
     ops.resumeWaits();
     try {
-        m_thread = std::thread([&socket, handler = std::move(handler)] { run(socket, handler); });
+        m_thread = std::thread(
+            [&socket, receive = m_receive, handler = std::move(handler)] { run(socket, receive, handler); });
     } catch (const std::system_error&) {
         // The only failure std::thread reports; the caller says so to the user.
         return false;
@@ -36,11 +36,12 @@ void ReceiveThread::stop()
     m_thread.join();
 }
 
-void ReceiveThread::run(const UdpSocket& socket, const PassHandler& handler)
+void ReceiveThread::run(const UdpSocket& socket, const Receive& receive, const PassHandler& handler)
 {
     char buffer[kMaxDatagram + 1];
     for (;;) {
-        const UdpSocket::Received r = socket.receive(buffer, kMaxDatagram);
+        const UdpSocket::Received r
+            = receive ? receive(socket, buffer, kMaxDatagram) : socket.receive(buffer, kMaxDatagram);
         if (r.status == UdpSocket::Status::Interrupted)
             return;
         if (r.status == UdpSocket::Status::Datagram) {
