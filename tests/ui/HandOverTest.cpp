@@ -104,33 +104,47 @@ TEST(HandOver, CallsFromSeveralThreadsEachRunOnce)
     EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), kThreads * kCalls);
 }
 
-// One wake-up serves every call handed over by the time it is delivered, so
-// a pass's next call does not queue behind whatever the last one caused.
-TEST(HandOver, OneWakeUpServesEveryCallAlreadyHandedOver)
+// One wake-up takes the calls that need only taking, including those that
+// come while it lingers after one, and then goes back to its events: a call
+// handed over after that waits for a wake-up of its own. A cancel ends a
+// linger at once. (A linger of an hour: one that did not end early would
+// trip the watchdog.)
+TEST(HandOver, AWakeUpLingersForTakenCallsThenGoesBackToItsEvents)
 {
-    HandOver handOver;
+    Watchdog watchdog;
+    watchdog.arm("a linger that does not end", 20s);
+    HandOver handOver(std::chrono::hours(1));
     WakeUpCounter wakeUps;
     handOver.installEventFilter(&wakeUps);
-    std::atomic<bool> handingSecond { false };
-    int secondRanInWakeUp = 0;
+    std::vector<int> ranInWakeUp; // window's thread only
+    std::atomic<bool> secondRan { false }, thirdHanded { false };
+    const auto record = [&] { ranInWakeUp.push_back(wakeUps.count); };
     std::thread caller([&] {
+        handOver.run(record, Until::Taken);
         handOver.run(
             [&] {
-                // The caller is on its way with its second call: give it
-                // time to hand it over before this wake-up looks again.
-                spinUntil([&] { return handingSecond.load(); }, 10'000);
-                std::this_thread::sleep_for(200ms);
+                record();
+                secondRan = true;
             },
             Until::Taken);
-        handingSecond = true;
-        handOver.run([&] { secondRanInWakeUp = wakeUps.count; });
+        while (!secondRan)
+            std::this_thread::sleep_for(1ms);
+        handOver.run(record, Until::Taken);
+        thirdHanded = true;
     });
-    ASSERT_TRUE(spinUntil([&] { return secondRanInWakeUp != 0; }, 10'000));
+    // The third call's wake-up lingers in turn, until this cancel.
+    std::thread canceller([&] {
+        while (!thirdHanded)
+            std::this_thread::sleep_for(1ms);
+        handOver.cancel();
+    });
+    ASSERT_TRUE(spinUntil([&] { return ranInWakeUp.size() == 3; }, 10'000));
     caller.join();
-    EXPECT_EQ(secondRanInWakeUp, 1);
-    // The second call's own wake-up, delivered later, finds nothing to do.
-    QCoreApplication::processEvents();
-    EXPECT_EQ(wakeUps.count, 2);
+    canceller.join();
+    watchdog.disarm();
+    EXPECT_EQ(ranInWakeUp[0], 1);
+    EXPECT_EQ(ranInWakeUp[1], 1);
+    EXPECT_GT(ranInWakeUp[2], 1);
 }
 
 // A cancel releases a waiting caller at once; its call never runs, and no
