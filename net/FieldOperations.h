@@ -6,10 +6,19 @@
 #include <string>
 
 // The only way the endpoints reach the window. Texts are bytes in the
-// narrow encoding (NarrowEncoding::process()). An implementation carries calls made from a
-// receive thread to the window's thread and waits for them; cancelWaits()
-// makes a waiting call return at once with an empty result so that stopping
-// a side never waits on the window.
+// narrow encoding (NarrowEncoding::process()). Every operation may be called from the window's
+// thread, where it runs at once, or from a receive thread, where it is
+// carried out on the window's thread while the caller waits:
+// - appendLog and peerRegister: until the window's thread has taken the
+//   call, which it puts in place before anything else reads or shows the
+//   window (so the pass's echo need not wait on the text layout);
+// - echoChecked: not at all, the one operation read without a trip; it reads
+//   the box's state as the window's thread last saw it change, since a trip
+//   would wait behind the repaint the pass's log line just caused;
+// - every other operation: until it is done.
+// cancelWaits() makes every waiting call return at once with an empty result,
+// even one whose call is running, so stopping a side never waits on the
+// window; a call given up on before the window's thread took it never runs.
 //
 // Empty results: "" for texts, -1 (none) for indices, 0 for counts, false
 // for the echo box.

@@ -4,7 +4,8 @@
 #include "ui/MainWindowFields.h"
 
 #include <QCheckBox>
-#include <QThread>
+
+#include <memory>
 
 namespace {
 
@@ -27,9 +28,8 @@ QtFieldOperations::QtFieldOperations(MainWindowFields& fields)
     : m_fields(fields)
 {
     if (QCheckBox* box = m_fields.echoBox()) {
-        m_echoChecked = box->checkState() != Qt::Unchecked;
-        QObject::connect(
-            box, &QCheckBox::stateChanged, &m_wakeUp, [this](int state) { m_echoChecked = state != Qt::Unchecked; });
+        m_echoChecked = box->isChecked();
+        QObject::connect(box, &QCheckBox::toggled, &m_handOver, [this](bool on) { m_echoChecked = on; });
     }
 }
 
@@ -40,223 +40,83 @@ QtFieldOperations::~QtFieldOperations()
 
 void QtFieldOperations::endRun()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_runEnded = true;
-        m_request = nullptr;
-        ++m_generation;
-    }
-    m_changed.notify_all();
-}
-
-bool QtFieldOperations::runEnded() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_runEnded;
+    m_handOver.close();
 }
 
 void QtFieldOperations::cancelWaits()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_cancelled = true;
-        m_request = nullptr;
-        ++m_generation;
-    }
-    m_changed.notify_all();
+    m_handOver.cancel();
 }
 
 void QtFieldOperations::resumeWaits()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_cancelled = false;
+    m_handOver.resume();
 }
 
-bool QtFieldOperations::handOver(const std::function<void()>& run, bool queues)
+template <class Result, class Function> Result QtFieldOperations::ask(Result empty, Function function)
 {
-    Request request;
-    request.run = &run;
-    request.queues = queues;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_cancelled || m_runEnded)
-        return false;
-    const std::uint64_t generation = m_generation;
-    const auto givenUp = [&] { return generation != m_generation; };
-    // One slot: a second caller waits its turn.
-    m_changed.wait(lock, [&] { return m_request == nullptr || givenUp(); });
-    if (givenUp())
-        return false;
-    m_request = &request;
-    if (m_slotWatched) {
-        // A wake-up is queued, or the window's thread is lingering for
-        // this very request.
-        m_changed.notify_all();
-    } else {
-        m_slotWatched = true;
-        // Posted under the lock, so endRun and the destructor cannot pass
-        // a post that is under way.
-        m_wakeUp.post();
-    }
-    // A request given up on while it runs (a cancel from some other thread)
-    // still has the caller's stack in use: wait until it is done.
-    m_changed.wait(lock, [&] { return request.done.load() || (givenUp() && !request.running); });
-    if (m_request == &request) {
-        m_request = nullptr;
-        lock.unlock();
-        m_changed.notify_all();
-    }
-    return request.done.load();
-}
-
-void QtFieldOperations::serve()
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (int served = 0; served < kMostPerWakeUp; ++served) {
-        // A server pass asks again within tens of microseconds (log, echo,
-        // register). Waiting for that here serves both in one wake-up, with
-        // no commit and repaint in between to hold the pass up.
-        const auto asked = [&] { return m_request != nullptr || m_cancelled || m_runEnded; };
-        if (!m_request && (served == 0 || !m_changed.wait_for(lock, kLinger, asked) || !m_request))
-            break;
-        Request* request = m_request;
-        m_request = nullptr;
-        request->running = true;
-        lock.unlock();
-        // Anything else might read the widgets or open a message box, whose
-        // own event loop would let the user see or stop the side first.
-        if (!request->queues)
-            commitQueued();
-        (*request->run)();
-        lock.lock();
-        request->running = false;
-        request->done = true;
-        // Wakes the caller, and any caller waiting for the slot.
-        m_changed.notify_all();
-    }
-    m_slotWatched = m_request != nullptr;
-    // A caller that keeps asking gets a fresh wake-up, behind whatever
-    // else the window's thread has queued meanwhile.
-    if (m_slotWatched)
-        m_wakeUp.post();
-    lock.unlock();
-    // The callers are on their way; the layout this costs now overlaps the
-    // pass's echo and pause instead of holding them up.
-    commitQueued();
-}
-
-void QtFieldOperations::commitQueued()
-{
-    // Taken out first: what a commit does must not see a half-done queue.
-    std::vector<Queued> queued;
-    queued.swap(m_queued);
-    for (const Queued& item : queued) {
-        if (item.target == IDC_PEER_LIST)
-            m_fields.peerRegister(item.text);
-        else
-            m_fields.appendLog(item.target, item.text);
-    }
-}
-
-bool QtFieldOperations::onWindowThread() const
-{
-    return QThread::currentThread() == m_wakeUp.thread();
-}
-
-template <class Result, class Function> Result QtFieldOperations::call(Result empty, Function function, bool queues)
-{
-    if (onWindowThread()) {
-        if (runEnded())
-            return empty;
-        Result result = function();
-        // Nobody waits here, so what the call queued goes in at once.
-        commitQueued();
-        return result;
-    }
-    Result result = empty;
-    // Captures by reference only, so the std::function holds it without
-    // allocating.
-    const std::function<void()> run = [&result, &function] { result = function(); };
-    handOver(run, queues);
-    return result;
-}
-
-template <class Function> void QtFieldOperations::callVoid(Function function, bool queues)
-{
-    call(
-        false,
-        [function] {
-            function();
-            return true;
-        },
-        queues);
+    // Shared, not on this stack: a cancelled caller leaves while the call
+    // may still be writing its answer.
+    const auto result = std::make_shared<Result>(empty);
+    return m_handOver.run([result, function] { *result = function(); }) ? *result : empty;
 }
 
 std::string QtFieldOperations::readWholeField(ControlId id)
 {
-    return call(std::string(), [this, id] { return toBytes(m_fields.text(id)); });
+    return ask(std::string(), [this, id] { return toBytes(m_fields.text(id)); });
 }
 
 void QtFieldOperations::setField(ControlId id, const std::string& text)
 {
-    callVoid([this, id, text] { m_fields.setText(id, fromBytes(text)); });
+    m_handOver.run([this, id, text] { m_fields.setText(id, fromBytes(text)); });
 }
 
 void QtFieldOperations::appendLog(ControlId log, const std::string& text)
 {
-    callVoid(
-        [this, log, text] {
-            if (!m_queued.empty() && m_queued.back().target == log)
-                m_queued.back().text += QLatin1Char('\n') + fromBytes(text);
-            else
-                m_queued.push_back({ log, fromBytes(text) });
-        },
-        true);
+    // Taken is enough: the line is in place before anything else reads or
+    // shows the window, and the pass's echo need not wait on the layout.
+    m_handOver.run([this, log, text] { m_fields.appendLog(log, fromBytes(text)); }, HandOver::Until::Taken);
 }
 
 bool QtFieldOperations::echoChecked()
 {
-    if (onWindowThread())
-        return !runEnded() && m_fields.echoChecked();
-    // A round trip here would wait behind the repaint that the log line just
-    // caused. The mirror changes on the window's thread exactly when the box
-    // does, so reading it is reading the box at the moment of the call.
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_cancelled && !m_runEnded && m_echoChecked.load();
+    // Read without a trip: a trip would wait behind the repaint the pass's
+    // log line just caused, and the mirror changes on the window's thread
+    // exactly when the box does.
+    return !m_handOver.refuses() && m_echoChecked.load();
 }
 
 void QtFieldOperations::peerRegister(const std::string& entry)
 {
-    // Found or appended when the queue is put in place, still in one step
-    // with nothing of the user's in between.
-    callVoid([this, entry] { m_queued.push_back({ IDC_PEER_LIST, fromBytes(entry) }); }, true);
+    m_handOver.run([this, entry] { m_fields.peerRegister(fromBytes(entry)); }, HandOver::Until::Taken);
 }
 
 int QtFieldOperations::peerCount()
 {
-    return call(0, [this] { return m_fields.peerCount(); });
+    return ask(0, [this] { return m_fields.peerCount(); });
 }
 
 int QtFieldOperations::peerSelection()
 {
-    return call(kNone, [this] { return m_fields.peerSelection(); });
+    return ask(kNone, [this] { return m_fields.peerSelection(); });
 }
 
 std::string QtFieldOperations::peerText(int index)
 {
-    return call(std::string(), [this, index] { return toBytes(m_fields.peerText(index)); });
+    return ask(std::string(), [this, index] { return toBytes(m_fields.peerText(index)); });
 }
 
 void QtFieldOperations::peerDelete(int index)
 {
-    callVoid([this, index] { m_fields.peerDelete(index); });
+    m_handOver.run([this, index] { m_fields.peerDelete(index); });
 }
 
 void QtFieldOperations::enableButton(ControlId id, bool on)
 {
-    callVoid([this, id, on] { m_fields.enableButton(id, on); });
+    m_handOver.run([this, id, on] { m_fields.enableButton(id, on); });
 }
 
 void QtFieldOperations::showError(const std::string& text)
 {
-    callVoid([this, text] { m_fields.showError(fromBytes(text)); });
+    m_handOver.run([this, text] { m_fields.showError(fromBytes(text)); });
 }

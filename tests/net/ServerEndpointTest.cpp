@@ -137,19 +137,6 @@ TEST_F(ServerTest, QueuedDatagramsAreTakenOnePerPassWithAFullPauseBetween)
     EXPECT_GE(took.count(), (kBurst - 1) * 10.0) << "ms for " << kBurst << " passes";
 }
 
-TEST_F(ServerTest, ListsEachSenderOnceInTheOrderFirstHeard)
-{
-    LoopbackPeer a("127.0.0.5"), b("127.0.0.6"), c("127.0.0.7"), marker("127.0.0.8");
-    const LoopbackPeer* order[] = { &b, &a, &b, &c, &a, &b, &marker };
-    for (std::size_t i = 0; i < std::size(order); ++i) {
-        ASSERT_TRUE(order[i]->sendTo("n" + std::to_string(i), port));
-        ASSERT_TRUE(ops.waitForLogLines(IDC_SERVER_LOG, i + 1, kWait));
-    }
-    // The marker, a new sender, shows when the last repeat's pass is over.
-    ASSERT_TRUE(ops.waitForPeers(4, kWait));
-    EXPECT_EQ(ops.peers(), (Lines { b.name(), a.name(), c.name(), marker.name() }));
-}
-
 // A pass is log, echo, register: held at registration, the line is logged
 // and the echo is already out.
 TEST_F(ServerTest, APassLogsThenEchoesThenRegisters)
@@ -363,27 +350,6 @@ INSTANTIATE_TEST_SUITE_P(Sources, ServerForgedSourceTest,
         ForgedSourceCase { "127.0.0.2", 7, false, true }, ForgedSourceCase { "127.0.0.2", 19, false, true },
         ForgedSourceCase { "127.0.0.2", 37, false, true }, ForgedSourceCase { "127.0.0.2", 38, true, true },
         ForgedSourceCase { "127.255.255.254", 5555, true, true }));
-
-namespace {
-class ServerPortPrefixTest : public ServerTest, public ::testing::WithParamInterface<std::pair<int, int>> { };
-} // namespace
-
-// 127.0.0.9:4000 is a prefix of 127.0.0.9:40001, yet they are two senders.
-TEST_P(ServerPortPrefixTest, SendersDifferingOnlyInPortAreBothListed)
-{
-    LoopbackPeer first("127.0.0.9", static_cast<std::uint16_t>(GetParam().first));
-    LoopbackPeer second("127.0.0.9", static_cast<std::uint16_t>(GetParam().second));
-    if (!first.ok() || !second.ok())
-        GTEST_SKIP() << "127.0.0.9:4000 or :40001 is in use";
-    ASSERT_TRUE(first.sendTo("1", port));
-    ASSERT_TRUE(ops.waitForPeers(1, kWait));
-    ASSERT_TRUE(second.sendTo("2", port));
-    ASSERT_TRUE(ops.waitForPeers(2, kWait));
-    EXPECT_EQ(ops.peers(), (Lines { first.name(), second.name() }));
-}
-
-INSTANTIATE_TEST_SUITE_P(BothOrders, ServerPortPrefixTest,
-    ::testing::Values(std::pair<int, int> { 40001, 4000 }, std::pair<int, int> { 4000, 40001 }));
 
 // --- start
 

@@ -2,9 +2,12 @@
 #include "app/DisplayCheck.h"
 #include "app/PlatformChoice.h"
 #include "net/NarrowEncoding.h"
+#include "net/ReceiveThread.h"
+#include "net/UdpSocket.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/Resources.h"
 #include "tests/support/UdpPortFree.h"
+#include "tests/support/Watchdog.h"
 #include "tests/ui/DialogDriver.h"
 #include "ui/DescriptorReserve.h"
 #include "ui/PeerListBox.h"
@@ -24,6 +27,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <atomic>
@@ -341,6 +346,70 @@ TEST(MainWindow, EscEndsTheRunAndTheReceiveThreadsWithIt)
     EXPECT_FALSE(d.dialog.client().running());
 }
 
+// The echo box is read afresh for each datagram on the real window: the
+// user's toggles between datagrams decide which are echoed.
+TEST(MainWindow, TheEchoBoxToggledBetweenDatagramsDecidesEachEcho)
+{
+    DialogDriver d;
+    d.type(IDC_SERVER_PORT, "0");
+    d.click(IDC_SERVER_START);
+    ASSERT_TRUE(d.dialog.server().listening());
+    const std::uint16_t port = d.dialog.server().localEndpoint().port;
+    auto* box = qobject_cast<QCheckBox*>(d.dialog.control(IDC_ECHO));
+    PeerListBox& list = *d.dialog.fields().peerList();
+    const bool echoFor[] = { true, false, true, true, false };
+    for (std::size_t i = 0; i < std::size(echoFor); ++i) {
+        SCOPED_TRACE(i);
+        // As the user does it: a click, which toggles the box.
+        if (box->isChecked() != echoFor[i])
+            box->click();
+        ASSERT_EQ(box->isChecked(), echoFor[i]);
+        LoopbackPeer sender("127.0.0." + std::to_string(30 + i));
+        ASSERT_TRUE(sender.sendTo("e" + std::to_string(i), port));
+        // The sender is listed after its echo went out, or did not.
+        ASSERT_TRUE(DialogDriver::waitFor([&] { return list.rowCount() == int(i) + 1; }));
+        const auto echo = sender.receive(echoFor[i] ? 5000ms : 100ms);
+        EXPECT_EQ(echo.has_value(), echoFor[i]);
+    }
+    d.click(IDC_SERVER_STOP);
+}
+
+// Senders as a running server lists them on the real list: once each, in
+// the order first heard, by whole text (127.0.0.9:4000 is a prefix of
+// 127.0.0.9:40001, yet they are two senders, whichever comes first).
+TEST(MainWindow, TheServerListsEachSenderOnceInTheOrderFirstHeard)
+{
+    for (const bool longFirst : { false, true }) {
+        SCOPED_TRACE(longFirst ? ":40001 first" : ":4000 first");
+        DialogDriver d;
+        d.type(IDC_SERVER_PORT, "0");
+        d.click(IDC_SERVER_START);
+        ASSERT_TRUE(d.dialog.server().listening());
+        const std::uint16_t port = d.dialog.server().localEndpoint().port;
+        LoopbackPeer a("127.0.0.5"), b("127.0.0.6"), c("127.0.0.7");
+        LoopbackPeer shortPort("127.0.0.9", 4000), longPort("127.0.0.9", 40001);
+        if (!shortPort.ok() || !longPort.ok())
+            GTEST_SKIP() << "127.0.0.9:4000 or :40001 is in use";
+        const LoopbackPeer* first = longFirst ? &longPort : &shortPort;
+        const LoopbackPeer* second = longFirst ? &shortPort : &longPort;
+        const LoopbackPeer* order[] = { &b, &a, &b, first, &c, second, &a, first, &b, second };
+        for (std::size_t i = 0; i < std::size(order); ++i) {
+            ASSERT_TRUE(order[i]->sendTo("n" + std::to_string(i), port));
+            // One pass at a time, so the order heard is the order sent.
+            ASSERT_TRUE(DialogDriver::waitFor(
+                [&] { return d.dialog.fields().log(IDC_SERVER_LOG)->document()->blockCount() == int(i) + 2; }));
+        }
+        // A last new sender shows when the passes before it are over.
+        LoopbackPeer marker("127.0.0.8");
+        ASSERT_TRUE(marker.sendTo("m", port));
+        PeerListBox& list = *d.dialog.fields().peerList();
+        ASSERT_TRUE(DialogDriver::waitFor([&] { return list.rowCount() == 6; }));
+        EXPECT_EQ(
+            entries(list), (Entries { b.name(), a.name(), first->name(), c.name(), second->name(), marker.name() }));
+        d.click(IDC_SERVER_STOP);
+    }
+}
+
 // The list keeps an index of its entries beside it: whatever takes rows
 // away, a sender heard again is listed again, once, at the end.
 TEST(MainWindow, ASenderRemovedFromTheListIsListedAgainAtTheEnd)
@@ -542,19 +611,42 @@ TEST(FieldOperationsOnTheWindow, WhatAPassHandsOverIsInPlaceBeforeAnythingElseSe
     EXPECT_EQ(entries(*d.dialog.fields().peerList()), (Entries { "127.0.0.9:1", "127.0.0.9:2" }));
 }
 
-// The operations object goes while its wake-up is still queued: the wake-up
-// goes with it.
-TEST(FieldOperationsOnTheWindow, AQueuedWakeUpDiesWithItsOperations)
+// A receive thread hands over a message box, whose event loop then runs a
+// stop of that side (the close sequence would, or the end of the run): the
+// stop returns while the box is still open, and the box closes normally.
+TEST(FieldOperationsOnTheWindow, AStopWhileAHandedOverMessageBoxIsOpenDoesNotWaitForIt)
 {
-    DialogDriver d;
-    auto ops = std::make_unique<QtFieldOperations>(d.dialog.fields());
-    std::thread receiver([&] { ops->appendLog(IDC_SERVER_LOG, "never"); });
-    std::this_thread::sleep_for(20ms);
-    ops->cancelWaits();
-    receiver.join();
-    ops.reset();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(d.log(IDC_SERVER_LOG).isEmpty());
+    for (const bool endRun : { false, true }) {
+        SCOPED_TRACE(endRun ? "end of run" : "stop");
+        Watchdog watchdog;
+        watchdog.arm("a stop under a handed-over message box", 30s);
+        DialogDriver d;
+        QtFieldOperations ops(d.dialog.fields());
+        UdpSocket socket;
+        ASSERT_TRUE(socket.open() && socket.bind(Ipv4Endpoint { htonl(INADDR_LOOPBACK), 0 }));
+        ReceiveThread side;
+        ASSERT_TRUE(side.start(socket, ops, [&](const char*, std::size_t, const Ipv4Endpoint&) {
+            ops.showError("boxed");
+            ops.appendLog(IDC_SERVER_LOG, "after the box");
+        }));
+        bool stoppedUnderTheBox = false;
+        MessageBoxWatcher box;
+        box.whenSeen = [&] {
+            if (endRun)
+                ops.endRun();
+            side.stop();
+            stoppedUnderTheBox = !side.running();
+        };
+        box.arm();
+        LoopbackPeer peer("127.0.0.5");
+        ASSERT_TRUE(peer.sendTo("x", socket.localEndpoint().port));
+        ASSERT_TRUE(DialogDriver::waitFor([&] { return box.seen; }, 10'000));
+        watchdog.disarm();
+        EXPECT_EQ(box.text, "boxed");
+        EXPECT_TRUE(stoppedUnderTheBox);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d.log(IDC_SERVER_LOG).isEmpty());
+    }
 }
 
 TEST(FieldOperationsOnTheWindow, CallsAfterTheRunEndedChangeNothing)
