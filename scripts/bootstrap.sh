@@ -13,6 +13,14 @@ packages=(
     lintian desktop-file-utils appstream libxml2-utils librsvg2-bin man-db
     weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
 )
+# With Qt >= 6.6 the program runs natively on Wayland and its stage drives
+# it under sway; below that it runs through XWayland under weston alone.
+qt="$(apt-cache show --no-all-versions qt6-base-dev 2>/dev/null | sed -n 's/^Version: //p' | head -n1)"
+if [ -n "$qt" ] && dpkg --compare-versions "$qt" ge 6.6; then
+    for p in sway wtype grim; do
+        apt-cache show "$p" >/dev/null 2>&1 && packages+=("$p")
+    done
+fi
 
 missing=()
 for p in "${packages[@]}"; do
