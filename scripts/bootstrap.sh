@@ -13,26 +13,27 @@ packages=(
     lintian desktop-file-utils appstream libxml2-utils librsvg2-bin man-db
     weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
 )
-# With Qt >= 6.6 the program runs natively on Wayland and its stage drives
-# it under sway; below that it runs through XWayland under weston alone.
-qt="$(apt-cache show --no-all-versions qt6-base-dev 2>/dev/null | sed -n 's/^Version: //p' | head -n1)"
-if [ -n "$qt" ] && dpkg --compare-versions "$qt" ge 6.6; then
-    for p in sway wtype grim; do
-        apt-cache show "$p" >/dev/null 2>&1 && packages+=("$p")
+
+# Installs those of the named packages that are missing.
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
     done
-fi
-
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-
-if [ ${#missing[@]} -gt 0 ]; then
+    [ ${#missing[@]} -gt 0 ] || return 0
     echo "bootstrap: installing ${missing[*]}"
-    sudo=""
+    local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+install_missing "${packages[@]}"
+# With Qt >= 6.6 the program runs natively on Wayland and its stage drives it
+# under sway; with an older Qt it runs through XWayland under weston alone.
+qt="$(dpkg-query -W -f='${Version}' qt6-base-dev)"
+if dpkg --compare-versions "$qt" ge 6.6; then
+    install_missing sway wtype grim
 fi
