@@ -161,7 +161,7 @@ for _ in $(seq 150); do
 done
 [ -n "$window" ] || fail "no window titled Quorlin appeared"
 echo "smoke: wayland: window: $window"
-IFS="	" read -r _ app_id placement focus size <<<"$window"
+IFS="	" read -r _ app_id placement focus _ <<<"$window"
 [ "$app_id" = "org.quorlin.quorlin" ] || fail "app id is $app_id, not the desktop entry name"
 # sway floats a window whose minimum and maximum sizes are equal.
 [ "$placement" = floating ] || fail "the window is tiled: its size does not reach the compositor as fixed"
