@@ -22,6 +22,9 @@ namespace {
 
 // A top-level window of its own (not a transient dialog), so it gets its own
 // task-bar entry; fixed frame with a minimise box and no maximise box.
+// Qt's own Wayland title bar (qtwayland's bradient, up to 6.8 at least, used
+// where the compositor draws no frame) reads none of these flags nor the
+// fixed size: it always draws minimise, maximise and close.
 constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
     | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 
