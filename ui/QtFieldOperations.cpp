@@ -25,8 +25,7 @@ QtFieldOperations::QtFieldOperations(MainWindowFields& fields)
 {
     if (QCheckBox* box = m_fields.echoBox()) {
         m_echoChecked = box->checkState() != Qt::Unchecked;
-        QObject::connect(
-            box, &QCheckBox::stateChanged, &m_wakeUp, [this](int state) { m_echoChecked = state != Qt::Unchecked; });
+        QObject::connect(box, &QCheckBox::toggled, &m_wakeUp, [this](bool checked) { m_echoChecked = checked; });
     }
 }
 
