@@ -7,7 +7,7 @@
 
 ClientEndpoint::ClientEndpoint(FieldOperations& ops)
     : m_ops(ops)
-{}
+{ }
 
 ClientEndpoint::~ClientEndpoint()
 {

@@ -8,7 +8,7 @@
 
 ServerEndpoint::ServerEndpoint(FieldOperations& ops)
     : m_ops(ops)
-{}
+{ }
 
 ServerEndpoint::~ServerEndpoint()
 {

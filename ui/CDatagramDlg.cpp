@@ -23,8 +23,7 @@ namespace {
 // A top-level window of its own (not a transient dialog), so it gets its own
 // task-bar entry; fixed frame with a minimise box and no maximise box.
 constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                                         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                                         | Qt::WindowCloseButtonHint;
+    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 
 } // namespace
 

@@ -12,7 +12,7 @@ class WakeUpTarget final : public QObject {
 public:
     explicit WakeUpTarget(std::function<void()> onWake)
         : m_onWake(std::move(onWake))
-    {}
+    { }
 
     // Any thread: queues one call of the wake-up on this object's thread.
     void post();

@@ -59,7 +59,7 @@ void PrintTo(const DatagramCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class ServerDatagramTest : public ServerTest, public ::testing::WithParamInterface<DatagramCase> {};
+class ServerDatagramTest : public ServerTest, public ::testing::WithParamInterface<DatagramCase> { };
 
 } // namespace
 
@@ -201,7 +201,7 @@ void PrintTo(const OwnSourceCase& c, std::ostream* os)
     *os << c.source << (c.samePort ? " same port" : " other port");
 }
 
-class OwnAddressTest : public ::testing::TestWithParam<OwnSourceCase> {};
+class OwnAddressTest : public ::testing::TestWithParam<OwnSourceCase> { };
 
 } // namespace
 
@@ -234,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, OwnAddressTest,
         OwnSourceCase { "192.0.2.1", false, { "192.0.2.1" }, false }));
 
 namespace {
-class ServerPortPrefixTest : public ServerTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
+class ServerPortPrefixTest : public ServerTest, public ::testing::WithParamInterface<std::pair<int, int>> { };
 } // namespace
 
 // 127.0.0.9:4000 is a prefix of 127.0.0.9:40001, yet they are two senders.
@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(BothOrders, ServerPortPrefixTest,
 // --- start
 
 namespace {
-class ServerPortTextTest : public ::testing::TestWithParam<std::pair<const char*, std::uint16_t>> {};
+class ServerPortTextTest : public ::testing::TestWithParam<std::pair<const char*, std::uint16_t>> { };
 } // namespace
 
 TEST_P(ServerPortTextTest, BindsThePortTheTextNamesOnEveryAddress)
@@ -380,7 +380,7 @@ TEST_F(ServerTest, StopAnywhereInTheLoopReturnsAndEndsEverything)
         EXPECT_FALSE(server.listening());
 
         const std::size_t lines = ops.logLines(IDC_SERVER_LOG).size();
-        while (peer.receive(0ms)) {}
+        while (peer.receive(0ms)) { }
         peer.sendTo("after stop", roundPort);
         EXPECT_TRUE(peer.nothingWithin(10ms)) << "echoed after stop, round " << round;
         EXPECT_EQ(ops.logLines(IDC_SERVER_LOG).size(), lines) << "logged after stop, round " << round;

@@ -34,7 +34,7 @@ void PrintTo(const PortCase& c, std::ostream* os)
     *os << '"' << c.text << "\" -> " << c.port;
 }
 
-class PortTextTest : public ::testing::TestWithParam<PortCase> {};
+class PortTextTest : public ::testing::TestWithParam<PortCase> { };
 
 TEST_P(PortTextTest, ReadsLikeAtoiAndKeepsTheLow16Bits)
 {
@@ -212,7 +212,7 @@ void PrintTo(const LimitCase& c, std::ostream* os)
     *os << c.text.size() << " bytes, size " << c.size;
 }
 
-class FieldReadLimitTest : public ::testing::TestWithParam<LimitCase> {};
+class FieldReadLimitTest : public ::testing::TestWithParam<LimitCase> { };
 
 TEST_P(FieldReadLimitTest, ReadsAtMostSizeMinusOneBytesOfWholeCharacters)
 {

@@ -191,7 +191,7 @@ TEST(MainWindow, DefaultsComeBackOnlyWithTheProgramsOwnShow)
     };
     const auto defaults = [&d] {
         return d.text(IDC_DEST_IP) == "127.0.0.1" && d.text(IDC_DEST_PORT) == "3456"
-               && d.text(IDC_SERVER_IP) == "localhost" && d.text(IDC_SERVER_PORT) == "3456";
+            && d.text(IDC_SERVER_IP) == "localhost" && d.text(IDC_SERVER_PORT) == "3456";
     };
     typeAll();
     d.dialog.hide();
