@@ -114,8 +114,7 @@ bool echoRoundTrip()
                 appendSamples.push_back(microsecondsBetween(t0, t1));
             std::this_thread::sleep_for(kSpacing);
         }
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
     client.join();

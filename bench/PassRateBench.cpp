@@ -71,8 +71,7 @@ BurstResult sendBurst(std::uint16_t port, QEventLoop* loop, int senders = 1)
             result.overheadMs = seconds * 1000.0 / (result.echoed - 1) - 10.0;
         }
         if (loop)
-            QMetaObject::invokeMethod(
-                loop, [loop] { loop->quit(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     if (loop)
         loop->exec();

@@ -38,8 +38,7 @@ template <class Sample> void fromReceiveThread(Sample sample)
             sample(i);
             std::this_thread::sleep_for(kSpacing);
         }
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
     caller.join();

@@ -6,7 +6,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/bootstrap.sh"
-cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$root" -B "$root/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORLIN_WERROR=ON \
     -DQUORLIN_BUILD_TESTS=OFF >/dev/null
 cmake --build "$root/build-bench" -j "$(nproc)" --target quorlin_bench
 QT_QPA_PLATFORM=offscreen exec "$root/build-bench/bench/quorlin_bench" "$@"

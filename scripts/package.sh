@@ -15,7 +15,7 @@ mkdir -p "$artifacts"
 fail() { echo "package: $*" >&2; exit 1; }
 
 # Tests and benchmarks are built and run elsewhere; the package needs none.
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORLIN_WERROR=ON \
     -DQUORLIN_BUILD_TESTS=OFF -DQUORLIN_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/quorlin_*.deb

@@ -11,13 +11,13 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
-symbolizer="$(command -v llvm-symbolizer-14 || command -v llvm-symbolizer || true)"
+symbolizer="$("$root/scripts/llvm-tool.sh" llvm-symbolizer)"
 qt_free='^(net|stress|fuzz)$'
 
 configure() {
     local dir="$1"
     shift
-    CC=clang CXX=clang++ cmake -S "$root" -B "$root/$dir" -G Ninja -DQUORLIN_BUILD_BENCH=OFF "$@" >/dev/null
+    CC=clang CXX=clang++ cmake -S "$root" -B "$root/$dir" -G Ninja -DQUORLIN_WERROR=ON -DQUORLIN_BUILD_BENCH=OFF "$@" >/dev/null
 }
 
 for stage in "$@"; do

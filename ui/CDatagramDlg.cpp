@@ -105,18 +105,29 @@ void CDatagramDlg::done(int result)
     QDialog::done(result);
 }
 
+void CDatagramDlg::setVisible(bool visible)
+{
+    // A minimised window stays visible to Qt, so showMinimized() and
+    // showNormal() change nothing here; Qt 6.8 still sends them a
+    // non-spontaneous show event, which alone cannot tell them apart.
+    const bool wasOwn = m_ownShowHide;
+    m_ownShowHide = visible != isVisible();
+    QDialog::setVisible(visible);
+    m_ownShowHide = wasOwn;
+}
+
 void CDatagramDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // Only the program's own show, not a restore by the window manager.
-    if (!event->spontaneous())
+    if (m_ownShowHide && !event->spontaneous())
         CommandTable::route(*this, CommandTable::Message::ShowWindow, 0);
 }
 
 void CDatagramDlg::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
-    if (!event->spontaneous())
+    if (m_ownShowHide && !event->spontaneous())
         CommandTable::route(*this, CommandTable::Message::ShowWindow, 0);
 }
 

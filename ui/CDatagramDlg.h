@@ -54,6 +54,8 @@ public:
 
     // Ends the modal run; the receive threads end with it.
     void done(int result) override;
+    // Every show and hide the program makes comes through here.
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -74,4 +76,6 @@ private:
     ClientEndpoint m_client;
     QIcon m_hIcon;
     QMenu* m_windowMenu = nullptr;
+    // Set while the program itself shows a hidden window or hides a shown one.
+    bool m_ownShowHide = false;
 };

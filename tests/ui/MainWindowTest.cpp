@@ -9,6 +9,7 @@
 #include "tests/support/UdpPortFree.h"
 #include "tests/support/Watchdog.h"
 #include "tests/ui/DialogDriver.h"
+#include "ui/CAboutDlg.h"
 #include "ui/DescriptorReserve.h"
 #include "ui/PeerListBox.h"
 #include "ui/QtFieldOperations.h"
@@ -137,12 +138,83 @@ TEST(MainWindow, ShowsTheFieldTableWithDefaults)
 
 TEST(MainWindow, DefaultsComeBackOnlyWithTheProgramsOwnShow)
 {
+    // None of these is the program's own show or hide: what was typed stays.
+    // Qt 6.8 sends non-spontaneous show events on minimise and restore.
+    const struct {
+        const char* name;
+        std::function<void(CDatagramDlg&)> act;
+    } keep[] = {
+        { "minimise and restore",
+            [](CDatagramDlg& w) {
+                w.showMinimized();
+                QCoreApplication::processEvents();
+                w.showNormal();
+            } },
+        { "minimise twice, restore twice",
+            [](CDatagramDlg& w) {
+                w.showMinimized();
+                w.showMinimized();
+                w.showNormal();
+                w.showNormal();
+            } },
+        { "show while shown", [](CDatagramDlg& w) { w.show(); } },
+        { "About box over it",
+            [](CDatagramDlg& w) {
+                CAboutDlg about(&w);
+                about.show();
+                QCoreApplication::processEvents();
+                about.hide();
+            } },
+        { "message box over it",
+            [](CDatagramDlg& w) {
+                QMessageBox box(
+                    QMessageBox::Warning, QStringLiteral("Quorlin"), QStringLiteral("x"), QMessageBox::Ok, &w);
+                box.show();
+                QCoreApplication::processEvents();
+                box.close();
+            } },
+        { "another window becomes active and back",
+            [](CDatagramDlg& w) {
+                QWidget other;
+                other.show();
+                other.activateWindow();
+                QCoreApplication::processEvents();
+                w.activateWindow();
+            } },
+    };
+    for (const auto& row : keep) {
+        DialogDriver d;
+        d.type(IDC_SERVER_PORT, "4000");
+        d.type(IDC_DEST_IP, "127.0.0.9");
+        row.act(d.dialog);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(d.text(IDC_SERVER_PORT), "4000") << row.name;
+        EXPECT_EQ(d.text(IDC_DEST_IP), "127.0.0.9") << row.name;
+    }
+
+    // The program's own hide, and its own show again, each set all four.
     DialogDriver d;
-    d.type(IDC_SERVER_PORT, "4000");
+    const auto typeAll = [&d] {
+        d.type(IDC_DEST_IP, "127.0.0.9");
+        d.type(IDC_DEST_PORT, "1");
+        d.type(IDC_SERVER_IP, "x");
+        d.type(IDC_SERVER_PORT, "2");
+    };
+    const auto defaults = [&d] {
+        return d.text(IDC_DEST_IP) == "127.0.0.1" && d.text(IDC_DEST_PORT) == "3456"
+            && d.text(IDC_SERVER_IP) == "localhost" && d.text(IDC_SERVER_PORT) == "3456";
+    };
+    typeAll();
+    d.dialog.hide();
+    EXPECT_TRUE(defaults());
+    typeAll();
+    d.dialog.show();
+    EXPECT_TRUE(defaults());
+    // A hide of the minimised window is the program's own too.
+    typeAll();
     d.dialog.showMinimized();
-    d.dialog.showNormal();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(d.text(IDC_SERVER_PORT), "4000");
+    d.dialog.hide();
+    EXPECT_TRUE(defaults());
 }
 
 TEST(MainWindow, AppendLogAddsALineBreakThenTheTextAndShowsTheTop)

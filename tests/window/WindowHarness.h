@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -17,12 +18,18 @@ namespace window_test {
 // What exec() returns when the guard had to end a run nobody ended.
 constexpr int kStillRunning = 99;
 
+// Asks for the window to become the active one and waits until it is.
+inline bool makeActive(QWidget& window)
+{
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window, 2000);
+}
+
 // Shows the window and makes it the active one, as when it first appears.
 inline bool showActive(QWidget& window)
 {
     window.show();
-    QApplication::setActiveWindow(&window);
-    return QTest::qWaitForWindowActive(&window, 2000);
+    return makeActive(window);
 }
 
 // Runs the window modally, does `action` once the run has begun and returns
@@ -30,7 +37,7 @@ inline bool showActive(QWidget& window)
 inline int runModal(CDatagramDlg& dialog, const std::function<void()>& action, int guardMs = 3000)
 {
     QTimer::singleShot(0, &dialog, [&dialog, action] {
-        QApplication::setActiveWindow(&dialog);
+        EXPECT_TRUE(makeActive(dialog));
         action();
     });
     QTimer guard;
