@@ -28,5 +28,5 @@ std::string DescriptorFloor::problem(int needed)
     rlimit limit {};
     ::getrlimit(RLIMIT_NOFILE, &limit);
     return "quorlin: too few file descriptors (limit " + std::to_string(limit.rlim_cur) + "): " + std::to_string(needed)
-        + " more are needed to start";
+           + " more are needed to start";
 }

@@ -2,9 +2,9 @@
 #include "app/DescriptorFloor.h"
 #include "app/DisplayCheck.h"
 #include "app/PlatformChoice.h"
+#include "net/NarrowEncoding.h"
 #include "ui/DescriptorReserve.h"
 #include "ui/MemoryReserve.h"
-#include "net/NarrowEncoding.h"
 
 #include <QApplication>
 

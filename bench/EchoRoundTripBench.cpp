@@ -30,7 +30,7 @@ constexpr auto kSpacing = std::chrono::milliseconds(20);
 
 void drain(const LoopbackPeer& socket)
 {
-    for (int i = 0; i < 100 && socket.receive(std::chrono::milliseconds(0)); ++i) { }
+    for (int i = 0; i < 100 && socket.receive(std::chrono::milliseconds(0)); ++i) {}
 }
 
 // From a thread of its own: runs a no-op on the window's thread and waits.
@@ -65,7 +65,7 @@ bool echoRoundTrip()
 
     LoopbackPeer bare("127.0.0.1");
     std::thread bareLoop([&bare] {
-        while (bare.echoOne()) { }
+        while (bare.echoOne()) {}
     });
     // The dialog's pass hands the log line to the window's thread and waits
     // before it echoes. These loops do the same with a no-op: to a plain
@@ -74,11 +74,11 @@ bool echoRoundTrip()
     LoopbackPeer handing("127.0.0.1");
     NoOpPartner partner;
     std::thread handingLoop([&handing, &partner] {
-        while (handing.echoOne([&partner] { partner.trip(); })) { }
+        while (handing.echoOne([&partner] { partner.trip(); })) {}
     });
     LoopbackPeer posting("127.0.0.1");
     std::thread postingLoop([&posting, &dialog] {
-        while (posting.echoOne([&dialog] { noOpTrip(dialog); })) { }
+        while (posting.echoOne([&dialog] { noOpTrip(dialog); })) {}
     });
 
     // The log line the design puts before every echo: one call from a
@@ -157,8 +157,8 @@ bool echoRoundTrip()
     const bool byDesign = !met && lost == 0 && p.median > 2.0 * b.median;
     if (byDesign)
         printNote("missed by design: a bare echo that only waits for a no-op on the window's thread takes "
-            + format(p.median / b.median, 2) + "x a bare echo; the dialog adds " + format(d.median / p.median, 2)
-            + "x to that");
+                  + format(p.median / b.median, 2) + "x a bare echo; the dialog adds " + format(d.median / p.median, 2)
+                  + "x to that");
     return met || byDesign;
 }
 

@@ -4,7 +4,7 @@ namespace bench {
 
 NoOpPartner::NoOpPartner()
     : m_thread([this] { run(); })
-{ }
+{}
 
 NoOpPartner::~NoOpPartner()
 {

@@ -47,8 +47,8 @@ BurstResult sendBurst(std::uint16_t port, QEventLoop* loop, int senders = 1)
         std::vector<std::unique_ptr<LoopbackPeer>> sockets;
         for (int i = 0; i < senders; ++i) {
             const std::string address = senders == 1
-                ? std::string("127.0.0.8")
-                : "127.1." + std::to_string(i / 250) + "." + std::to_string(1 + i % 250);
+                                            ? std::string("127.0.0.8")
+                                            : "127.1." + std::to_string(i / 250) + "." + std::to_string(1 + i % 250);
             sockets.push_back(std::make_unique<LoopbackPeer>(address));
         }
         char payload[32];
@@ -133,7 +133,7 @@ bool report(const char* label, const BurstResult& r, double target = 98.0)
         met);
     if (r.echoed != kBurst || r.logLines != kBurst)
         printNote(std::to_string(r.sent) + " sent, " + std::to_string(r.echoed) + " echoed, "
-            + std::to_string(r.logLines) + " logged");
+                  + std::to_string(r.logLines) + " logged");
     return met;
 }
 

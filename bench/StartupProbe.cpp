@@ -81,7 +81,7 @@ class FirstPaint : public QObject {
 public:
     explicit FirstPaint(long long spawnNs)
         : m_spawnNs(spawnNs)
-    { }
+    {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override

@@ -80,7 +80,7 @@ public:
             const pid_t pid = ::fork();
             if (pid == 0) {
                 ::alarm(limit);
-                for (volatile unsigned long spin = 0;; spin = spin + 1) { }
+                for (volatile unsigned long spin = 0;; spin = spin + 1) {}
             }
             if (pid > 0)
                 m_pids.push_back(pid);
@@ -153,7 +153,7 @@ bool stopUnderSaturation(CDatagramDlg& dialog, std::uint16_t serverPort)
         const bool sideMet = s.p99 <= kP99TargetMs;
         met &= sideMet;
         printRow(std::string(names[side]) + ", flood + " + std::to_string(cores)
-                + " busy processes: median / p99 / max (ms)",
+                     + " busy processes: median / p99 / max (ms)",
             format(s.median, 2) + " / " + format(s.p99, 2) + " / " + format(s.max, 1), "p99 <= 50", sideMet);
     }
     const Stats w = summarise(waited);
@@ -237,7 +237,7 @@ bool stopLatency()
         met &= reportCase(label, waiting,
             provenWaiting == kTrials ? std::string()
                                      : std::to_string(kTrials - provenWaiting)
-                    + " trials found the thread past its wait; they count as ordinary stops");
+                                           + " trials found the thread past its wait; they count as ordinary stops");
         std::snprintf(label, sizeof label, "%s, under a flood from 8 senders", side.name);
         met &= reportCase(label, flooded);
     }

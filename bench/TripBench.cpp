@@ -120,7 +120,7 @@ template <class Operation> Stats fieldOperationTrips(Operation operation)
 std::string medians(const Parts& parts)
 {
     return format(summarise(parts.post).median) + " / " + format(summarise(parts.wakeWindow).median) + " / "
-        + format(summarise(parts.work).median) + " / " + format(summarise(parts.wakeCaller).median);
+           + format(summarise(parts.work).median) + " / " + format(summarise(parts.wakeCaller).median);
 }
 
 } // namespace
@@ -129,7 +129,7 @@ bool windowTrip()
 {
     const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
     printHeader(std::string("3b. One trip to the window's thread (us), dispatcher ")
-        + (dispatcher ? dispatcher->metaObject()->className() : "none"));
+                + (dispatcher ? dispatcher->metaObject()->className() : "none"));
     CDatagramDlg dialog;
     dialog.show();
     QCoreApplication::processEvents();

@@ -10,7 +10,7 @@
 ClientEndpoint::ClientEndpoint(FieldOperations& ops, ThreadLauncher& launcher)
     : m_ops(ops)
     , m_clientThread(launcher)
-{ }
+{}
 
 ClientEndpoint::~ClientEndpoint()
 {

@@ -28,7 +28,7 @@ public:
 
     explicit ReceiveThread(ThreadLauncher& launcher = ThreadLauncher::system())
         : m_launcher(launcher)
-    { }
+    {}
     ~ReceiveThread();
     ReceiveThread(const ReceiveThread&) = delete;
     ReceiveThread& operator=(const ReceiveThread&) = delete;

@@ -12,7 +12,7 @@
 ServerEndpoint::ServerEndpoint(FieldOperations& ops, ThreadLauncher& launcher)
     : m_ops(ops)
     , m_serverThread(launcher)
-{ }
+{}
 
 ServerEndpoint::~ServerEndpoint()
 {

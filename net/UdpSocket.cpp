@@ -91,7 +91,7 @@ UdpSocket::~UdpSocket()
 UdpSocket::UdpSocket(UdpSocket&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_wakeFd(std::exchange(other.m_wakeFd, -1))
-{ }
+{}
 
 UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept
 {

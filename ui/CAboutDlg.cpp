@@ -24,9 +24,8 @@ QLabel* plainLabel(const char* text, QWidget* parent)
 } // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent,
-        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-            | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
     , m_icon(new QLabel(this))
     , m_name(plainLabel(QUORLIN_ABOUT_NAME_TEXT, this))
     , m_notice(plainLabel(("文本编码 " + NarrowEncoding::process().name()).c_str(), this))

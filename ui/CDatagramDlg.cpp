@@ -26,7 +26,8 @@ namespace {
 // where the compositor draws no frame) reads none of these flags nor the
 // fixed size: it always draws minimise, maximise and close.
 constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+                                         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                                         | Qt::WindowCloseButtonHint;
 
 } // namespace
 

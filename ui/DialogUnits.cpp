@@ -46,7 +46,7 @@ QFont DialogUnits::standInFont(const QString& family, int pointSize)
 DialogUnits::DialogUnits(int baseX, int baseY)
     : m_baseX(baseX)
     , m_baseY(baseY)
-{ }
+{}
 
 int DialogUnits::toPixelsX(int units) const
 {

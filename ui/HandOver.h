@@ -33,7 +33,7 @@ public:
     // that caller's next one (see serve()).
     explicit HandOver(std::chrono::microseconds linger = std::chrono::microseconds(250))
         : m_linger(linger)
-    { }
+    {}
     ~HandOver() override;
 
     // Any thread. On the window's thread the call runs at once unless

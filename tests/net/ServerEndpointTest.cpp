@@ -63,7 +63,7 @@ void PrintTo(const DatagramCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class ServerDatagramTest : public ServerTest, public ::testing::WithParamInterface<DatagramCase> { };
+class ServerDatagramTest : public ServerTest, public ::testing::WithParamInterface<DatagramCase> {};
 
 } // namespace
 
@@ -191,7 +191,7 @@ void PrintTo(const OwnSourceCase& c, std::ostream* os)
     *os << c.source << (c.samePort ? " same port" : " other port");
 }
 
-class OwnAddressTest : public ::testing::TestWithParam<OwnSourceCase> { };
+class OwnAddressTest : public ::testing::TestWithParam<OwnSourceCase> {};
 
 } // namespace
 
@@ -237,7 +237,7 @@ void PrintTo(const DestinationCase& c, std::ostream* os)
     *os << c.address << ":" << c.port;
 }
 
-class DestinationTest : public ::testing::TestWithParam<DestinationCase> { };
+class DestinationTest : public ::testing::TestWithParam<DestinationCase> {};
 
 } // namespace
 
@@ -288,7 +288,7 @@ void PrintTo(const ForgedSourceCase& c, std::ostream* os)
     *os << c.address << ":" << c.port;
 }
 
-class ServerForgedSourceTest : public ::testing::TestWithParam<ForgedSourceCase> { };
+class ServerForgedSourceTest : public ::testing::TestWithParam<ForgedSourceCase> {};
 
 std::size_t sendsTo(const Ipv4Endpoint& to)
 {
@@ -354,7 +354,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, ServerForgedSourceTest,
 // --- start
 
 namespace {
-class ServerPortTextTest : public ::testing::TestWithParam<std::pair<const char*, std::uint16_t>> { };
+class ServerPortTextTest : public ::testing::TestWithParam<std::pair<const char*, std::uint16_t>> {};
 } // namespace
 
 TEST_P(ServerPortTextTest, BindsThePortTheTextNamesOnEveryAddress)
@@ -428,7 +428,7 @@ void PrintTo(const ThreadFailureCase& c, std::ostream* os)
     *os << (c.failure == FailingLauncher::Failure::NoThread ? "no thread" : "no memory")
         << (c.boxFails ? ", no box either" : "");
 }
-class ServerThreadFailureTest : public ::testing::TestWithParam<ThreadFailureCase> { };
+class ServerThreadFailureTest : public ::testing::TestWithParam<ThreadFailureCase> {};
 } // namespace
 
 // Whatever stops the thread being made, the Start fails as a refused thread
@@ -515,7 +515,7 @@ TEST_F(ServerTest, StopAnywhereInTheLoopReturnsAndEndsEverything)
         EXPECT_FALSE(server.listening());
 
         const std::size_t lines = ops.logLines(IDC_SERVER_LOG).size();
-        while (peer.receive(0ms)) { }
+        while (peer.receive(0ms)) {}
         peer.sendTo("after stop", roundPort);
         EXPECT_TRUE(peer.nothingWithin(10ms)) << "echoed after stop, round " << round;
         EXPECT_EQ(ops.logLines(IDC_SERVER_LOG).size(), lines) << "logged after stop, round " << round;

@@ -47,7 +47,7 @@ void PrintTo(const PortCase& c, std::ostream* os)
     *os << '"' << c.text << "\" -> " << c.port;
 }
 
-class PortTextTest : public ::testing::TestWithParam<PortCase> { };
+class PortTextTest : public ::testing::TestWithParam<PortCase> {};
 
 // Within int range the rule is the C runtime's atoi, low 16 bits; beyond it
 // the number keeps wrapping modulo 2^32.
@@ -95,7 +95,7 @@ void PrintTo(const FieldTextCase& c, std::ostream* os)
     *os << c.encoding << " \"" << c.text << '"';
 }
 
-class FieldTextTest : public ::testing::TestWithParam<FieldTextCase> { };
+class FieldTextTest : public ::testing::TestWithParam<FieldTextCase> {};
 
 TEST_P(FieldTextTest, PortAndAddressAreReadFromTheEncodedBytes)
 {
@@ -266,7 +266,7 @@ void PrintTo(const CodesetCase& c, std::ostream* os)
     *os << '"' << c.codeset << '"';
 }
 
-class CodesetTest : public ::testing::TestWithParam<CodesetCase> { };
+class CodesetTest : public ::testing::TestWithParam<CodesetCase> {};
 
 TEST_P(CodesetTest, UsesTheCodesetUnlessItIsAsciiOrNotAStatelessSupersetOfAscii)
 {
@@ -300,7 +300,7 @@ void PrintTo(const ConversionCase& c, std::ostream* os)
 
 // Bytes to text: every byte that starts no character is one U+FFFD, and
 // decoding goes on after it. UTF-8 bytes are left to the window's decoder.
-class DecodeTest : public ::testing::TestWithParam<ConversionCase> { };
+class DecodeTest : public ::testing::TestWithParam<ConversionCase> {};
 
 TEST_P(DecodeTest, DecodesWithOneReplacementPerBadByte)
 {
@@ -322,7 +322,7 @@ INSTANTIATE_TEST_SUITE_P(Table, DecodeTest,
         ConversionCase { "ISO-8859-1", "caf\xE9 \xFF", "café ÿ" }));
 
 // Text to bytes: a character the encoding lacks is one '?'.
-class EncodeTest : public ::testing::TestWithParam<ConversionCase> { };
+class EncodeTest : public ::testing::TestWithParam<ConversionCase> {};
 
 TEST_P(EncodeTest, EncodesWithOneQuestionMarkPerMissingCharacter)
 {
@@ -354,7 +354,7 @@ void PrintTo(const CutCase& c, std::ostream* os)
     *os << c.encoding << ", " << c.text.size() << " bytes cut to " << c.maxBytes;
 }
 
-class CutTest : public ::testing::TestWithParam<CutCase> { };
+class CutTest : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(CutTest, KeepsTheLongestPrefixOfWholeCharactersThatFits)
 {
@@ -420,7 +420,7 @@ struct ZeroCase {
     std::string text;
 };
 
-class DatagramTextTest : public ::testing::TestWithParam<ZeroCase> { };
+class DatagramTextTest : public ::testing::TestWithParam<ZeroCase> {};
 
 TEST_P(DatagramTextTest, EndsAtTheFirstZeroByte)
 {

@@ -10,7 +10,7 @@ public:
 
     explicit FailingLauncher(Failure failure)
         : m_failure(failure)
-    { }
+    {}
     std::thread launch(std::function<void()> body) override;
     int attempts() const { return m_attempts; }
 

@@ -19,7 +19,7 @@ Watchdog::Watchdog()
             }
         }
     })
-{ }
+{}
 
 Watchdog::~Watchdog()
 {

@@ -202,7 +202,7 @@ TEST(MainWindow, DefaultsComeBackOnlyWithTheProgramsOwnShow)
     };
     const auto defaults = [&d] {
         return d.text(IDC_DEST_IP) == "127.0.0.1" && d.text(IDC_DEST_PORT) == "3456"
-            && d.text(IDC_SERVER_IP) == "localhost" && d.text(IDC_SERVER_PORT) == "3456";
+               && d.text(IDC_SERVER_IP) == "localhost" && d.text(IDC_SERVER_PORT) == "3456";
     };
     typeAll();
     d.dialog.hide();
@@ -757,7 +757,7 @@ bool runsUnder(const char* encoding)
 std::string skipNote(const char* locale)
 {
     return std::string("runs under LANG=") + locale + " (its own ctest entry, which skips where localedef or the "
-        + "charmap is missing); the encoding here is " + NarrowEncoding::process().name();
+           + "charmap is missing); the encoding here is " + NarrowEncoding::process().name();
 }
 
 // A listening server with echo on, one sender listed and selected.
