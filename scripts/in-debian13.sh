@@ -21,7 +21,8 @@ else
     sysroot="$root/build-debian13"
 fi
 log="$(mktemp)"
-mounts=(proc sys dev dev/pts)
+# /dev/shm too: sway shares its keymaps through it.
+mounts=(proc sys dev dev/pts dev/shm)
 
 cleanup() {
     local status=$?
