@@ -87,11 +87,11 @@ else
 fi
 
 echo "in-debian13: scripts/test.sh inside the root"
+status=0
 chroot "$sysroot" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    /bin/bash -c 'cd /src/quorlin && scripts/test.sh' 2>&1 | tee "$log"
-status=${PIPESTATUS[0]}
-[ "$status" -eq 0 ] || fail "scripts/test.sh failed inside the Debian 13 root (exit $status)"
+    /bin/bash -c 'cd /src/quorlin && scripts/test.sh' 2>&1 | tee "$log" || status=$?
+[ "${status:-0}" -eq 0 ] || fail "scripts/test.sh failed inside the Debian 13 root (exit $status)"
 line="$(grep -E '^total: [0-9]+ passed, 0 failed$' "$log" | tail -n 1)"
 [ -n "$line" ] || fail "scripts/test.sh printed no total"
 echo "debian 13: ${line#total: }"
