@@ -34,18 +34,18 @@ bool HandOver::run(std::function<void()> function, Until until)
 void HandOver::serve()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    // One wake-up carries out one call waited for, or takes every call that
-    // needs only taking, and goes back to its events: each call posted a
-    // wake-up of its own, so what is left gets its turn behind whatever else
-    // is queued, and a caller that never pauses cannot starve the window.
+    // One wake-up carries out one call waited for, or takes up to
+    // kMostTaken calls that need only taking, and goes back to its events:
+    // each call posted a wake-up of its own, so what is left gets its turn
+    // behind whatever else is queued, and a caller that never pauses cannot
+    // starve the window.
     std::vector<std::shared_ptr<Call>> taken;
-    bool lingered = false;
-    for (;;) {
-        if (m_waiting.empty() && !taken.empty() && !lingered) {
+    while (taken.size() < kMostTaken) {
+        if (m_waiting.empty() && !taken.empty()) {
             // A server pass hands over its sender some tens of microseconds
-            // after its log line. Waiting for it takes both in one wake-up,
-            // and the layout runs once the pass has echoed, in its pause.
-            lingered = true;
+            // after its log line. Waiting for the next call takes both in one
+            // wake-up, and the layout and repaint wait until the pass has
+            // echoed and the echo's receiver has had a core to take it.
             m_changed.wait_for(lock, m_linger, [&] { return !m_waiting.empty() || m_cancelled || m_closed; });
         }
         if (m_waiting.empty())

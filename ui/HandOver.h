@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -29,8 +30,8 @@ public:
                // back to its events
     };
 
-    // `linger`: how long the window's thread waits, after a taken call, for
-    // that caller's next one (see serve()).
+    // `linger`: how long the window's thread waits, after each taken call,
+    // for the next one (see serve()).
     explicit HandOver(std::chrono::microseconds linger = std::chrono::microseconds(250))
         : m_linger(linger)
     { }
@@ -63,6 +64,7 @@ private:
     // again from inside a call.
     Q_INVOKABLE void serve();
 
+    static constexpr std::size_t kMostTaken = 4;
     const std::chrono::microseconds m_linger;
     mutable std::mutex m_mutex;
     // Signals a caller's release, and a call for a lingering window's thread.
