@@ -4,10 +4,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 // Where a receive thread meets the window's thread (this object's thread):
 // a mutex, a condition variable, a cancel flag and a posted wake-up. The
@@ -29,8 +30,8 @@ public:
                // back to its events
     };
 
-    // `linger`: how long the window's thread waits, after a taken call, for
-    // that caller's next one (see serve()).
+    // `linger`: how long the window's thread waits, after each taken call,
+    // for the next one (see serve()).
     explicit HandOver(std::chrono::microseconds linger = std::chrono::microseconds(250))
         : m_linger(linger)
     {}
@@ -41,7 +42,9 @@ public:
     // was refused or given up on before it got as far as `until`.
     bool run(std::function<void()> call, Until until = Until::Done);
 
-    // Releases every waiting caller and refuses new calls until resume().
+    // Releases every waiting caller and refuses new calls until resume(),
+    // which may come once those callers have returned (a side resumes only
+    // after joining its thread).
     void cancel();
     void resume();
     // The same, for good, and for the window's own calls too.
@@ -53,25 +56,20 @@ private:
     struct Call {
         std::function<void()> run;
         Until until;
-        bool taken = false;
-        bool released = false;
-        bool carriedOut = false;
+        bool done = false; // as far as `until` asks
     };
-    void release(Call& call, bool carriedOut);
-    // By value: a cancel may empty m_calls while the call runs.
-    void carryOut(std::unique_lock<std::mutex>& lock, std::shared_ptr<Call> call);
-    void releaseAll();
-    // Window's thread: takes and runs every call handed over, waiting a
+    void carryOut(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Call>& call);
+    // Window's thread: takes and runs the calls handed over, waiting a
     // little for more after a taken one. A message box's loop may enter it
     // again from inside a call.
     Q_INVOKABLE void serve();
 
+    static constexpr std::size_t kMostTaken = 4;
     const std::chrono::microseconds m_linger;
     mutable std::mutex m_mutex;
-    // Signals a released caller, and the window's thread lingering for a call.
+    // Signals a caller's release, and a call for a lingering window's thread.
     std::condition_variable m_changed;
     bool m_cancelled = false;
     bool m_closed = false;
-    // Handed over and not yet done: waiting, or running on the window's thread.
-    std::vector<std::shared_ptr<Call>> m_calls;
+    std::deque<std::shared_ptr<Call>> m_waiting;
 };

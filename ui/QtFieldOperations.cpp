@@ -33,11 +33,6 @@ QtFieldOperations::QtFieldOperations(MainWindowFields& fields)
     }
 }
 
-QtFieldOperations::~QtFieldOperations()
-{
-    endRun();
-}
-
 void QtFieldOperations::endRun()
 {
     m_handOver.close();

@@ -14,7 +14,6 @@ class MainWindowFields;
 class QtFieldOperations final : public FieldOperations {
 public:
     explicit QtFieldOperations(MainWindowFields& fields);
-    ~QtFieldOperations() override;
 
     // The modal run is over: release every waiting call, refuse new ones.
     void endRun();
@@ -40,6 +39,7 @@ private:
     MainWindowFields& m_fields;
     // The echo box as the window's thread last saw it change.
     std::atomic<bool> m_echoChecked { false };
-    // Declared last, so it goes first: a queued wake-up dies with it.
+    // Declared last, so it goes first: it closes, and a queued wake-up dies
+    // with it.
     HandOver m_handOver;
 };

@@ -104,11 +104,10 @@ TEST(HandOver, CallsFromSeveralThreadsEachRunOnce)
     EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), kThreads * kCalls);
 }
 
-// One wake-up takes the calls that need only taking, including those that
-// come while it lingers after one, and then goes back to its events: a call
-// handed over after that waits for a wake-up of its own. A cancel ends a
-// linger at once. (A linger of an hour: one that did not end early would
-// trip the watchdog.)
+// One wake-up takes up to four calls that need only taking, lingering after
+// each for the next, and then goes back to its events: a call beyond those
+// waits for a wake-up of its own. A cancel ends a linger at once. (A linger
+// of an hour: one that did not end early would trip the watchdog.)
 TEST(HandOver, AWakeUpLingersForTakenCallsThenGoesBackToItsEvents)
 {
     Watchdog watchdog;
@@ -117,34 +116,25 @@ TEST(HandOver, AWakeUpLingersForTakenCallsThenGoesBackToItsEvents)
     WakeUpCounter wakeUps;
     handOver.installEventFilter(&wakeUps);
     std::vector<int> ranInWakeUp; // window's thread only
-    std::atomic<bool> secondRan { false }, thirdHanded { false };
+    std::atomic<bool> lastHanded { false };
     const auto record = [&] { ranInWakeUp.push_back(wakeUps.count); };
     std::thread caller([&] {
-        handOver.run(record, Until::Taken);
-        handOver.run(
-            [&] {
-                record();
-                secondRan = true;
-            },
-            Until::Taken);
-        while (!secondRan)
-            std::this_thread::sleep_for(1ms);
-        handOver.run(record, Until::Taken);
-        thirdHanded = true;
+        for (int i = 0; i < 5; ++i)
+            handOver.run(record, Until::Taken);
+        lastHanded = true;
     });
-    // The third call's wake-up lingers in turn, until this cancel.
+    // The fifth call's wake-up lingers in turn, until this cancel.
     std::thread canceller([&] {
-        while (!thirdHanded)
+        while (!lastHanded)
             std::this_thread::sleep_for(1ms);
         handOver.cancel();
     });
-    ASSERT_TRUE(spinUntil([&] { return ranInWakeUp.size() == 3; }, 10'000));
+    ASSERT_TRUE(spinUntil([&] { return ranInWakeUp.size() == 5; }, 10'000));
     caller.join();
     canceller.join();
     watchdog.disarm();
-    EXPECT_EQ(ranInWakeUp[0], 1);
-    EXPECT_EQ(ranInWakeUp[1], 1);
-    EXPECT_GT(ranInWakeUp[2], 1);
+    EXPECT_EQ(ranInWakeUp, (std::vector<int> { 1, 1, 1, 1, ranInWakeUp[4] }));
+    EXPECT_GT(ranInWakeUp[4], 1);
 }
 
 // A cancel releases a waiting caller at once; its call never runs, and no
