@@ -109,18 +109,26 @@ TEST(DialogStress, StopAndStartAHundredTimesThroughTheHandlersUnderFlood)
     std::mt19937 random(7);
     std::vector<double> stops;
     int cycles = 0;
+    // Both sides have logged something from the flood.
+    const auto reached
+        = [&] { return w.logLines(IDC_SERVER_LOG) > 1 && (!w.clientBound || w.logLines(IDC_CLIENT_LOG) > 1); };
     {
         Flood flood(40, { { "127.0.0.1", w.port }, { clientAddress, ClientEndpoint::kLocalPort } });
         QElapsedTimer elapsed;
         elapsed.start();
-        for (; cycles < kCycles && elapsed.elapsed() < 90'000; ++cycles) {
+        // The senders run at the lowest priority, so on a loaded machine they
+        // may get too little time to land anything in the short cycles; then
+        // further cycles, with longer waits, run until they have.
+        for (; (cycles < kCycles || !reached()) && elapsed.elapsed() < 90'000; ++cycles) {
             w.dialog.OnServerStart();
             w.dialog.OnClientStart();
             ASSERT_TRUE(w.dialog.server().listening()) << "cycle " << cycles;
             ASSERT_TRUE(w.dialog.client().running()) << "cycle " << cycles;
             // Mostly the window keeps up; every third cycle it is busy
             // elsewhere, so the receive threads wait on it when stopped.
-            if (cycles % 3 == 0)
+            if (cycles >= kCycles)
+                spin(50);
+            else if (cycles % 3 == 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(2 + random() % 5));
             else
                 spin(static_cast<int>(random() % 15));
@@ -142,12 +150,12 @@ TEST(DialogStress, StopAndStartAHundredTimesThroughTheHandlersUnderFlood)
     EXPECT_EQ(w.logLines(IDC_SERVER_LOG), serverLines);
     EXPECT_EQ(w.logLines(IDC_CLIENT_LOG), clientLines);
 
-    EXPECT_EQ(cycles, kCycles) << "ran out of time";
+    EXPECT_GE(cycles, kCycles) << "ran out of time";
     EXPECT_LT(*std::max_element(stops.begin(), stops.end()), kStopBoundMs);
     EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
-    EXPECT_GT(w.logLines(IDC_SERVER_LOG), 1);
+    EXPECT_GT(w.logLines(IDC_SERVER_LOG), 1) << "after " << cycles << " cycles";
     if (w.clientBound) {
-        EXPECT_GT(w.logLines(IDC_CLIENT_LOG), 1);
+        EXPECT_GT(w.logLines(IDC_CLIENT_LOG), 1) << "after " << cycles << " cycles";
     }
     // Every entry names one of the 40 senders, each at most once.
     auto* peers = qobject_cast<PeerListBox*>(w.dialog.control(IDC_PEER_LIST));

@@ -56,12 +56,20 @@ TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
     {
         Flood flood(40, { { "127.0.0.1", port }, { kClientAddress, ClientEndpoint::kLocalPort } });
         const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
-        for (; cycles < kCycles && std::chrono::steady_clock::now() < deadline; ++cycles) {
+        // The senders run at the lowest priority, so on a loaded machine they
+        // may get too little time to land anything in the short cycles; then
+        // further cycles, with longer waits, run until they have reached both
+        // sides and one stop has found its thread held.
+        const auto reached = [&] {
+            return heldStops > 0 && !serverOps.peers().empty()
+                   && (!clientBound || !clientOps.logLines(IDC_CLIENT_LOG).empty());
+        };
+        for (; (cycles < kCycles || !reached()) && std::chrono::steady_clock::now() < deadline; ++cycles) {
             server.start();
             client.start();
             ASSERT_TRUE(server.listening()) << "cycle " << cycles;
             ASSERT_TRUE(client.running()) << "cycle " << cycles;
-            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 15));
+            std::this_thread::sleep_for(std::chrono::milliseconds(cycles < kCycles ? random() % 15 : 50));
 
             // Every third cycle one side's thread is made to wait on its
             // window, as if the window were busy, when its stop comes.
@@ -91,8 +99,8 @@ TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
         }
         EXPECT_GT(flood.sent(), 0u);
     }
-    EXPECT_EQ(cycles, kCycles) << "ran out of time";
-    EXPECT_GT(heldStops, 0) << "no stop ever found its thread waiting on the window";
+    EXPECT_GE(cycles, kCycles) << "ran out of time";
+    EXPECT_GT(heldStops, 0) << "no stop in " << cycles << " cycles found its thread waiting on the window";
     EXPECT_LT(*std::max_element(stops.begin(), stops.end()), kStopBoundMs);
     EXPECT_TRUE(serverOps.errors().empty());
     EXPECT_TRUE(clientOps.errors().empty());
