@@ -3,6 +3,7 @@
 #include "tests/support/Watchdog.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QThread>
@@ -191,13 +192,22 @@ TEST(HandOver, AStopWhileACallRunsDoesNotWaitForIt)
             result = handOver->run([&] {
                 QEventLoop nested;
                 std::thread other([&] { otherRan = handOver->run([] {}); });
-                QTimer::singleShot(0, [&] {
-                    spinUntil([&] { return otherRan.load(); }, 10'000);
+                // The stop comes from the nested loop's own timer, as a
+                // click on the window would, and not from a loop nested once
+                // more: that is where the other call must be served.
+                QTimer poll;
+                QElapsedTimer waited;
+                waited.start();
+                QObject::connect(&poll, &QTimer::timeout, &nested, [&] {
+                    if (!otherRan && waited.elapsed() < 10'000)
+                        return;
+                    poll.stop();
                     close ? handOver->close() : handOver->cancel();
                     caller.join();
                     joinedWhileRunning = !finished;
                     nested.quit();
                 });
+                poll.start(1);
                 nested.exec();
                 other.join();
                 finished = true;
