@@ -6,9 +6,9 @@
 #include <string>
 
 // The only way the endpoints reach the window. Texts are bytes in the
-// narrow encoding (NarrowEncoding::process()). Every operation may be called from the window's
-// thread, where it runs at once, or from a receive thread, where it is
-// carried out on the window's thread while the caller waits:
+// narrow encoding (NarrowEncoding::process()). Every operation may be called
+// from the window's thread, where it runs at once, or from a receive thread,
+// where it is carried out on the window's thread while the caller waits:
 // - appendLog and peerRegister: until the window's thread has taken the
 //   call, which it puts in place before anything else reads or shows the
 //   window (so the pass's echo need not wait on the text layout);

@@ -2,13 +2,12 @@
 
 #include "net/Ipv4Endpoint.h"
 #include "net/ThreadLauncher.h"
+#include "net/UdpSocket.h"
 
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <thread>
-
-#include "net/UdpSocket.h"
 
 class FieldOperations;
 
