@@ -2,7 +2,7 @@
 #include "app/DescriptorFloor.h"
 #include "app/DisplayCheck.h"
 #include "app/PlatformChoice.h"
-#include "net/NarrowEncoding.h"
+#include "text/NarrowEncoding.h"
 #include "ui/DescriptorReserve.h"
 #include "ui/MemoryReserve.h"
 

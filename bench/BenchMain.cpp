@@ -3,7 +3,7 @@
 //   quorlin_bench [append|echo|rate|trip|stop|startup|peers]...
 #include "bench/BenchSupport.h"
 #include "bench/Benchmarks.h"
-#include "net/NarrowEncoding.h"
+#include "text/NarrowEncoding.h"
 
 #include <QApplication>
 

@@ -5,7 +5,7 @@
 #include "bench/BenchSupport.h"
 #include "bench/Benchmarks.h"
 
-#include "net/NarrowEncoding.h"
+#include "text/NarrowEncoding.h"
 
 #include <QString>
 

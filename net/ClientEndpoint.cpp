@@ -1,9 +1,9 @@
 #include "net/ClientEndpoint.h"
 
-#include "net/AddressText.h"
 #include "net/FieldOperations.h"
-#include "net/PortText.h"
-#include "net/TextLimit.h"
+#include "text/AddressText.h"
+#include "text/PortText.h"
+#include "text/TextLimit.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 #include "net/FieldOperations.h"
 
-#include "net/NarrowEncoding.h"
-#include "net/TextLimit.h"
+#include "text/NarrowEncoding.h"
+#include "text/TextLimit.h"
 
 std::string FieldOperations::readField(ControlId id, std::size_t size)
 {

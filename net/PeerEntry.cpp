@@ -1,7 +1,7 @@
 #include "net/PeerEntry.h"
 
-#include "net/AddressText.h"
-#include "net/PortText.h"
+#include "text/AddressText.h"
+#include "text/PortText.h"
 
 std::string PeerEntry::format(const Ipv4Endpoint& sender)
 {

@@ -4,8 +4,8 @@
 #include "net/FieldOperations.h"
 #include "net/OwnAddress.h"
 #include "net/PeerEntry.h"
-#include "net/PortText.h"
-#include "net/TextLimit.h"
+#include "text/PortText.h"
+#include "text/TextLimit.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 #include "ui/CAboutDlg.h"
 
-#include "net/NarrowEncoding.h"
 #include "res/Version.h"
+#include "text/NarrowEncoding.h"
 #include "ui/AppIcon.h"
 #include "ui/DialogUnits.h"
 #include "ui/MainWindowTemplate.h"

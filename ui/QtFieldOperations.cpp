@@ -1,6 +1,6 @@
 #include "ui/QtFieldOperations.h"
 
-#include "net/NarrowEncoding.h"
+#include "text/NarrowEncoding.h"
 #include "ui/MainWindowFields.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The address-text rule against the socket layer's inet_addr, byte for
 // byte: the same answer for any text, in network order.
-#include "net/AddressText.h"
 #include "tests/fuzz/FuzzCheck.h"
+#include "text/AddressText.h"
 
 #include <arpa/inet.h>
 #include <cstdint>

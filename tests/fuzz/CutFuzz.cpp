@@ -4,9 +4,9 @@
 // Unicode table of well-formed byte sequences. In the multi-byte Chinese
 // encodings the cut never splits a character: its text decodes to a prefix
 // of the whole text's.
-#include "net/NarrowEncoding.h"
-#include "net/TextLimit.h"
 #include "tests/fuzz/FuzzCheck.h"
+#include "text/NarrowEncoding.h"
+#include "text/TextLimit.h"
 
 #include <cstdint>
 #include <string>

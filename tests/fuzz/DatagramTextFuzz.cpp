@@ -2,9 +2,9 @@
 // decoded from UTF-8 for the log. Neither step may fail on any bytes, and
 // the decoded text encodes back to well-formed UTF-8 that decodes the same.
 // Decoded from GB18030 it is well-formed UTF-8 too, whatever the bytes.
-#include "net/NarrowEncoding.h"
-#include "net/TextLimit.h"
 #include "tests/fuzz/FuzzCheck.h"
+#include "text/NarrowEncoding.h"
+#include "text/TextLimit.h"
 
 #include <QByteArray>
 #include <QString>

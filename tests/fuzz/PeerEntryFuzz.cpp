@@ -1,10 +1,10 @@
 // Peer entries: any sender formats as dotted address, colon, decimal port,
 // within 21 characters, and parses back to itself; parsing any text at all
 // finishes and splits at the first colon.
-#include "net/AddressText.h"
 #include "net/PeerEntry.h"
-#include "net/PortText.h"
 #include "tests/fuzz/FuzzCheck.h"
+#include "text/AddressText.h"
+#include "text/PortText.h"
 
 #include <arpa/inet.h>
 #include <cstdint>

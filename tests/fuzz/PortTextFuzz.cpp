@@ -1,8 +1,8 @@
 // The port-text rule against the C runtime's own reading of a number:
 // wherever strtol's value fits an int (where atoi is defined), the port is
 // its low 16 bits.
-#include "net/PortText.h"
 #include "tests/fuzz/FuzzCheck.h"
+#include "text/PortText.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,5 +1,4 @@
 #include "net/ServerEndpoint.h"
-#include "net/AddressText.h"
 #include "net/Destination.h"
 #include "net/OwnAddress.h"
 #include "tests/support/FailingLauncher.h"
@@ -8,6 +7,7 @@
 #include "tests/support/PrivateNetwork.h"
 #include "tests/support/SendRecorder.h"
 #include "tests/support/UdpPortFree.h"
+#include "text/AddressText.h"
 
 #include <gtest/gtest.h>
 

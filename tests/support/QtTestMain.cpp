@@ -1,5 +1,5 @@
 // Test entry for widget tests: one QApplication for the whole run.
-#include "net/NarrowEncoding.h"
+#include "text/NarrowEncoding.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

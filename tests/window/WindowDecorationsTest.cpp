@@ -1,5 +1,5 @@
-#include "net/NarrowEncoding.h"
 #include "tests/window/WindowHarness.h"
+#include "text/NarrowEncoding.h"
 #include "ui/CAboutDlg.h"
 
 #include <QAction>

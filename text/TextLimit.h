@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/NarrowEncoding.h"
+#include "text/NarrowEncoding.h"
 
 #include <cstddef>
 #include <string>

@@ -1,9 +1,7 @@
-#include "net/AddressText.h"
-#include "net/NarrowEncoding.h"
-#include "net/PeerEntry.h"
-#include "net/PortText.h"
-#include "net/TextLimit.h"
-#include "tests/support/FakeFieldOperations.h"
+#include "text/AddressText.h"
+#include "text/NarrowEncoding.h"
+#include "text/PortText.h"
+#include "text/TextLimit.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -222,37 +220,6 @@ TEST(AddressText, AgreesWithInetAddr)
         EXPECT_EQ(AddressText::toAddress(text), ::inet_addr(text.c_str())) << "text: \"" << text << "\"";
 }
 
-// --- peer entry
-
-TEST(PeerEntry, WritesDottedAddressColonPortAndReadsItBack)
-{
-    const struct {
-        Ipv4Endpoint endpoint;
-        const char* text;
-    } written[] = {
-        { { net(0x7F000001), 50001 }, "127.0.0.1:50001" },
-        { { net(0xC0A80114), 4000 }, "192.168.1.20:4000" },
-        { { 0, 0 }, "0.0.0.0:0" },
-        { { 0xFFFFFFFFu, 65535 }, "255.255.255.255:65535" },
-    };
-    for (const auto& row : written) {
-        EXPECT_EQ(PeerEntry::format(row.endpoint), row.text);
-        EXPECT_TRUE(PeerEntry::parse(row.text) == row.endpoint) << row.text;
-    }
-    // Split at the first colon, each half read by its own rule.
-    const struct {
-        const char* text;
-        Ipv4Endpoint endpoint;
-    } read[] = {
-        { "127.0.0.1", { net(0x7F000001), 0 } },
-        { "127.0.0.1:70000", { net(0x7F000001), 4464 } },
-        { "127.0.0.1:12:34", { net(0x7F000001), 12 } },
-        { ":3456", { AddressText::kNone, 3456 } },
-    };
-    for (const auto& row : read)
-        EXPECT_TRUE(PeerEntry::parse(row.text) == row.endpoint) << row.text;
-}
-
 // --- the narrow encoding
 
 struct CodesetCase {
@@ -401,17 +368,6 @@ INSTANTIATE_TEST_SUITE_P(MultiByte, CutTest,
         CutCase { "GBK", kU0080, 3, "\x81\x30\x81" }, CutCase { "BIG5", "\xA7\x41\xA6\x6E", 3, "\xA7\x41" },
         CutCase { "BIG5", "a\xA7\x41", 2, "a" }, CutCase { "ISO-8859-1", "caf\xE9", 3, "caf" },
         CutCase { "ISO-8859-1", "\xE9\xE9", 1, "\xE9" }));
-
-// A field is read as into a buffer of `size` bytes, in the process's encoding.
-TEST(FieldReadLimit, ReadsAtMostSizeMinusOneBytes)
-{
-    FakeFieldOperations ops;
-    ops.setField(IDC_CLIENT_MESSAGE, "hello");
-    EXPECT_EQ(ops.readField(IDC_CLIENT_MESSAGE, 6), "hello");
-    EXPECT_EQ(ops.readField(IDC_CLIENT_MESSAGE, 5), "hell");
-    EXPECT_EQ(ops.readField(IDC_CLIENT_MESSAGE, 1), "");
-    EXPECT_EQ(ops.readField(IDC_CLIENT_MESSAGE, 0), "");
-}
 
 // --- datagram text
 

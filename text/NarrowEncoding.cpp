@@ -1,4 +1,4 @@
-#include "net/NarrowEncoding.h"
+#include "text/NarrowEncoding.h"
 
 #include <langinfo.h>
 

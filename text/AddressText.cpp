@@ -1,4 +1,4 @@
-#include "net/AddressText.h"
+#include "text/AddressText.h"
 
 namespace {
 

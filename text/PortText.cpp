@@ -1,4 +1,4 @@
-#include "net/PortText.h"
+#include "text/PortText.h"
 
 std::uint16_t PortText::toPort(const std::string& text)
 {

@@ -1,4 +1,4 @@
-#include "net/TextLimit.h"
+#include "text/TextLimit.h"
 
 #include <cstring>
 
