@@ -92,6 +92,31 @@ template <typename Skip> std::string convert(iconv_t cd, const std::string& in, 
     return out;
 }
 
+// True when some byte, converted on its own, is kept in the converter's
+// state instead of being written out: what it stands for depends on the
+// bytes after it (TSCII writes some vowel signs before their consonant, and
+// composing converters hold a letter back for its accent). Such a codeset
+// has no character boundaries to cut at byte by byte.
+bool keepsBytesBack(iconv_t decoder)
+{
+    for (int c = 1; c < 0x100; ++c) {
+        iconv(decoder, nullptr, nullptr, nullptr, nullptr);
+        char byte = static_cast<char>(c);
+        char* from = &byte;
+        std::size_t fromLeft = 1;
+        char buffer[64];
+        char* to = buffer;
+        std::size_t toLeft = sizeof buffer;
+        if (iconv(decoder, &from, &fromLeft, &to, &toLeft) == kFailed)
+            continue;
+        char* const written = to;
+        iconv(decoder, nullptr, nullptr, &to, &toLeft);
+        if (to != written)
+            return true;
+    }
+    return false;
+}
+
 std::unique_ptr<NarrowEncoding>& processSlot()
 {
     static std::unique_ptr<NarrowEncoding> encoding = std::make_unique<NarrowEncoding>("UTF-8");
@@ -134,10 +159,11 @@ void NarrowEncoding::closeConverters()
 }
 
 // A stateless superset of ASCII: every ASCII byte is its own character both
-// ways, and no character leaves a shift state behind it.
+// ways, no byte is held back for the ones after it, and no character leaves
+// a shift state behind it.
 bool NarrowEncoding::usable() const
 {
-    if (m_decoder == kClosed || m_encoder == kClosed)
+    if (m_decoder == kClosed || m_encoder == kClosed || keepsBytesBack(m_decoder))
         return false;
     for (int c = 1; c < 0x80; ++c) {
         const std::string ascii(1, static_cast<char>(c));

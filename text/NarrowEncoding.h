@@ -10,7 +10,8 @@
 // codeset of the user's locale, converted by name so that no later change of
 // the process's locale can alter it. UTF-8 stands in for ASCII (the C and
 // POSIX locales) and for any codeset that is not a stateless superset of
-// ASCII, such as ISO-2022 or UTF-7.
+// ASCII, such as ISO-2022 or UTF-7, or TSCII, whose converter keeps bytes
+// back until it sees what follows them.
 class NarrowEncoding {
 public:
     // `codeset` as nl_langinfo(CODESET) names it.

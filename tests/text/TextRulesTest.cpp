@@ -251,8 +251,9 @@ INSTANTIATE_TEST_SUITE_P(Table, CodesetTest,
         CodesetCase { "BIG5", "BIG5", false }, CodesetCase { "EUC-JP", "EUC-JP", false },
         CodesetCase { "ISO-8859-1", "ISO-8859-1", false }, CodesetCase { "KOI8-R", "KOI8-R", false },
         CodesetCase { "ISO-2022-JP", "UTF-8", true }, CodesetCase { "ISO-2022-KR", "UTF-8", true },
-        CodesetCase { "UTF-7", "UTF-8", true }, CodesetCase { "UTF-16", "UTF-8", true },
-        CodesetCase { "EBCDIC-US", "UTF-8", true }, CodesetCase { "NO-SUCH-CODESET", "UTF-8", true }));
+        CodesetCase { "UTF-7", "UTF-8", true }, CodesetCase { "TSCII", "UTF-8", true },
+        CodesetCase { "UTF-16", "UTF-8", true }, CodesetCase { "EBCDIC-US", "UTF-8", true },
+        CodesetCase { "NO-SUCH-CODESET", "UTF-8", true }));
 
 struct ConversionCase {
     const char* encoding;
