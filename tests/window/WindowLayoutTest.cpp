@@ -1,6 +1,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CDatagramDlg.h"
 #include "ui/DialogUnits.h"
+#include "ui/MainWindowTemplate.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -19,38 +20,7 @@
 
 namespace {
 
-struct Placed {
-    int id; // -1: a label, found by its caption
-    const char* text; // the label's caption
-    int x, y, width, height;
-    const char* name; // what a screen reader says for the control
-};
-
-// The window's controls in dialog units, as designed.
-const Placed kMainWindow[] = {
-    { 1000, "", 5, 25, 210, 90, "服务器 日志" },
-    { 1001, "", 215, 5, 50, 14, "服务器 开始" },
-    { 1002, "", 265, 5, 50, 14, "服务器 结束" },
-    { 1003, "", 265, 175, 50, 14, "客户端 发送" },
-    { 1004, "", 5, 175, 247, 14, "客户端 消息" },
-    { 1006, "", 49, 155, 85, 14, "目的IP地址" },
-    { 1007, "", 170, 155, 25, 15, "目的端口" },
-    { -1, "目的IP地址", 5, 157, 41, 8, "目的IP地址" },
-    { -1, "目的端口", 136, 158, 33, 8, "目的端口" },
-    { 1008, "", 55, 5, 80, 14, "服务器IP地址" },
-    { 1009, "", 185, 5, 25, 15, "服务器端口" },
-    { -1, "服务器IP地址", 5, 8, 49, 8, "服务器IP地址" },
-    { -1, "服务器端口", 140, 9, 41, 8, "服务器端口" },
-    { 1010, "", 287, 122, 32, 10, "回送" },
-    { 1012, "", 5, 195, 310, 90, "客户端 日志" },
-    { 1013, "", 215, 155, 50, 14, "客户端 开始" },
-    { 1014, "", 265, 155, 50, 14, "客户端 结束" },
-    { 1016, "", 220, 120, 50, 14, "服务器 发送" },
-    { 1017, "", 5, 120, 210, 14, "服务器 回复" },
-    { 1018, "", 220, 25, 95, 75, "服务器 发送者列表" },
-    { 1020, "", 220, 102, 45, 14, "删除一项" },
-    { 1021, "", 270, 102, 45, 14, "删除全部" },
-};
+using Control = MainWindowTemplate::Control;
 
 QLabel* labelWithText(const QWidget& window, const QString& text)
 {
@@ -68,6 +38,17 @@ QString familyDrawing(const QString& text, const QFont& font)
     layout.endLayout();
     const QList<QGlyphRun> runs = layout.glyphRuns();
     return runs.size() == 1 ? runs.first().rawFont().familyName() : QStringLiteral("(several fonts)");
+}
+
+// The widget the window built for a template row; a label is found by its caption.
+QWidget* widgetFor(const CDatagramDlg& dialog, const Control& c)
+{
+    return c.id >= 0 ? dialog.control(c.id) : labelWithText(dialog, QString::fromUtf8(c.caption));
+}
+
+std::string describe(const Control& c)
+{
+    return c.id >= 0 ? std::to_string(c.id) : c.caption;
 }
 
 } // namespace
@@ -104,14 +85,33 @@ TEST(DialogUnits, TheStandInFontDrawsChineseAndLatinItself)
     EXPECT_EQ(QFontInfo(own).pointSize(), 12);
 }
 
+// The template is read as written: 22 controls, four of them labels, each
+// inside the window and clear of every other, so a mistyped position shows
+// even where the window would build it faithfully.
+TEST(MainWindowTemplate, HoldsTwentyTwoControlsInsideTheWindowNoneOverlapping)
+{
+    ASSERT_EQ(MainWindowTemplate::size(), 22u);
+    const QRect window(0, 0, MainWindowTemplate::kWidth, MainWindowTemplate::kHeight);
+    int labels = 0;
+    for (const Control* c = MainWindowTemplate::begin(); c != MainWindowTemplate::end(); ++c) {
+        const QRect rect(c->x, c->y, c->width, c->height);
+        EXPECT_TRUE(window.contains(rect)) << describe(*c);
+        for (const Control* other = c + 1; other != MainWindowTemplate::end(); ++other)
+            EXPECT_FALSE(rect.intersects(QRect(other->x, other->y, other->width, other->height)))
+                << describe(*c) << " and " << describe(*other);
+        labels += c->kind == MainWindowTemplate::Kind::Label;
+    }
+    EXPECT_EQ(labels, 4);
+}
+
 TEST(MainWindowLayout, EveryControlStandsAtItsDialogUnitRectangle)
 {
     CDatagramDlg dialog;
     const DialogUnits units(dialog.fields().dialogFont());
-    for (const Placed& p : kMainWindow) {
-        QWidget* widget = p.id >= 0 ? dialog.control(p.id) : labelWithText(dialog, QString::fromUtf8(p.text));
-        ASSERT_NE(widget, nullptr) << p.id << " " << p.text;
-        EXPECT_EQ(widget->geometry(), units.toPixels(p.x, p.y, p.width, p.height)) << p.id << " " << p.text;
+    for (const Control* c = MainWindowTemplate::begin(); c != MainWindowTemplate::end(); ++c) {
+        QWidget* widget = widgetFor(dialog, *c);
+        ASSERT_NE(widget, nullptr) << describe(*c);
+        EXPECT_EQ(widget->geometry(), units.toPixels(c->x, c->y, c->width, c->height)) << describe(*c);
     }
     EXPECT_EQ(dialog.findChildren<QLabel*>().size(), 4);
 }
@@ -122,13 +122,21 @@ TEST(MainWindowLayout, EveryControlHasTheNameAScreenReaderSpeaks)
 {
     CDatagramDlg dialog;
     QStringList reachable;
-    for (const Placed& p : kMainWindow) {
-        QWidget* widget = p.id >= 0 ? dialog.control(p.id) : labelWithText(dialog, QString::fromUtf8(p.text));
-        ASSERT_NE(widget, nullptr) << p.id << " " << p.text;
+    for (const Control* c = MainWindowTemplate::begin(); c != MainWindowTemplate::end(); ++c) {
+        QWidget* widget = widgetFor(dialog, *c);
+        ASSERT_NE(widget, nullptr) << describe(*c);
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-        ASSERT_NE(accessible, nullptr) << p.id;
+        ASSERT_NE(accessible, nullptr) << describe(*c);
         const QString name = accessible->text(QAccessible::Name);
-        EXPECT_EQ(name, QString::fromUtf8(p.name)) << p.id << " " << p.text;
+        // Its own name where it has one, else its label's caption, else its own.
+        QString expected = QString::fromUtf8(c->caption);
+        for (const Control* label = MainWindowTemplate::begin(); label != MainWindowTemplate::end(); ++label)
+            if (c->id >= 0 && label->buddy == c->id)
+                expected = QString::fromUtf8(label->caption);
+        if (*c->accessibleName)
+            expected = QString::fromUtf8(c->accessibleName);
+        EXPECT_FALSE(name.isEmpty()) << describe(*c);
+        EXPECT_EQ(name, expected) << describe(*c);
         if (widget->focusPolicy() & Qt::TabFocus)
             reachable << name;
     }
@@ -179,11 +187,12 @@ TEST(MainWindowLayout, ClientAreaIsExactlyTheTemplateSizeAndFixed)
 {
     CDatagramDlg dialog;
     const DialogUnits units(dialog.fields().dialogFont());
-    const QSize size = units.toPixels(322, 295);
+    const QSize size = units.toPixels(MainWindowTemplate::kWidth, MainWindowTemplate::kHeight);
     EXPECT_EQ(dialog.size(), size);
     EXPECT_EQ(dialog.minimumSize(), size);
     EXPECT_EQ(dialog.maximumSize(), size);
-    EXPECT_EQ(dialog.fields().dialogFont(), DialogUnits::standInFont(QString::fromUtf8("宋体"), 9));
+    EXPECT_EQ(dialog.fields().dialogFont(), DialogUnits::standInFont(QString::fromUtf8(MainWindowTemplate::kFontFamily),
+                                                MainWindowTemplate::kFontPointSize));
     EXPECT_EQ(dialog.font(), dialog.fields().dialogFont());
     EXPECT_EQ(dialog.control(1001)->font(), dialog.fields().dialogFont());
 }
