@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 
 using namespace std::chrono_literals;
@@ -18,11 +17,12 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kCycles = 100;
-constexpr auto kTimeLimit = 90s;
-// A liveness bound, not a speed target: a stop that takes this long is
-// stuck. A stop waits for its receive thread to be scheduled once more, which
-// on a loaded machine can take seconds; the benchmark carries the speed figure.
-constexpr double kStopBoundMs = 5000;
+// Liveness bounds, not speed targets (the benchmarks carry those), many times
+// what an idle machine needs: a stop that takes this long is stuck. A stop
+// waits for its receive thread to be scheduled once more, which on a loaded
+// machine under a sanitizer can take seconds.
+constexpr auto kTimeLimit = 150s;
+constexpr auto kStopBound = 30s;
 const char* const kClientAddress = "127.0.0.48";
 
 } // namespace
@@ -51,10 +51,9 @@ TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
     const Resources before = Resources::now();
 
     std::mt19937 random(42);
-    std::vector<double> stops;
     int cycles = 0, heldStops = 0;
     {
-        Flood flood(40, { { "127.0.0.1", port }, { kClientAddress, ClientEndpoint::kLocalPort } });
+        Flood flood(40, { { "127.0.0.1", port }, { kClientAddress, ClientEndpoint::kLocalPort } }, kTimeLimit);
         const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
         // The senders run at the lowest priority, so on a loaded machine they
         // may get too little time to land anything in the short cycles; then
@@ -83,14 +82,13 @@ TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
             for (int side = 0; side < 2; ++side) {
                 const bool isServer = (side == 0) == serverFirst;
                 FakeFieldOperations& ops = isServer ? serverOps : clientOps;
-                double ms = 0;
-                const bool inTime = ops.returnsWithin(5s, [&] {
-                    ms = watchdog.timed(
-                        isServer ? "server stop" : "client stop", [&] { isServer ? server.stop() : client.stop(); });
+                const bool inTime = ops.returnsWithin(kStopBound, [&] {
+                    watchdog.timed(
+                        isServer ? "server stop" : "client stop", [&] { isServer ? server.stop() : client.stop(); },
+                        2 * kStopBound);
                 });
                 EXPECT_TRUE(inTime) << (isServer ? "server" : "client") << " stop stuck on the window, cycle "
                                     << cycles;
-                stops.push_back(ms);
             }
             if (hold)
                 held.holdCalls(false);
@@ -101,7 +99,6 @@ TEST(EndpointFlood, StopAndStartAHundredTimesUnderFloodLeavesNothingBehind)
     }
     EXPECT_GE(cycles, kCycles) << "ran out of time";
     EXPECT_GT(heldStops, 0) << "no stop in " << cycles << " cycles found its thread waiting on the window";
-    EXPECT_LT(*std::max_element(stops.begin(), stops.end()), kStopBoundMs);
     EXPECT_TRUE(serverOps.errors().empty());
     EXPECT_TRUE(clientOps.errors().empty());
     // The flood reached both sides; what got through is their business.

@@ -376,48 +376,6 @@ TEST(MainWindow, UndecodableBytesAreShownReplacedAndEchoedUnchanged)
     EXPECT_EQ(echo->bytes, bytes);
 }
 
-TEST(MainWindow, TheCloseSequenceStopsBothSides)
-{
-    const Resources before = Resources::now();
-    DialogDriver d;
-    d.type(IDC_SERVER_PORT, "0");
-    d.type(IDC_DEST_IP, "127.0.0.9");
-    d.click(IDC_SERVER_START);
-    d.click(IDC_CLIENT_START);
-    ASSERT_TRUE(d.dialog.server().listening());
-    ASSERT_TRUE(d.dialog.client().running());
-    d.dialog.close();
-    EXPECT_FALSE(d.dialog.server().listening());
-    EXPECT_FALSE(d.dialog.client().running());
-    EXPECT_FALSE(d.dialog.isVisible());
-    EXPECT_EQ(d.dialog.result(), QDialog::Rejected);
-    EXPECT_TRUE(d.enabled(IDC_SERVER_START));
-    EXPECT_TRUE(d.enabled(IDC_CLIENT_START));
-    EXPECT_TRUE(DialogDriver::waitFor([&] { return Resources::now() == before; }))
-        << "before: " << before.describe() << "; after: " << Resources::now().describe();
-}
-
-TEST(MainWindow, EscEndsTheRunAndTheReceiveThreadsWithIt)
-{
-    // The client binds the default destination's port 50001.
-    if (!udpPortFree(ClientEndpoint::kLocalPort, "127.0.0.1"))
-        GTEST_SKIP() << "port 50001 is held by another program";
-    DialogDriver d;
-    d.type(IDC_SERVER_PORT, "0");
-    d.click(IDC_SERVER_START);
-    d.click(IDC_CLIENT_START);
-    int result = -1;
-    QTimer::singleShot(0, [&] {
-        d.dialog.control(IDC_CLIENT_LOG)->setFocus();
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(d.dialog.focusWidget(), &esc);
-    });
-    result = d.dialog.exec();
-    EXPECT_EQ(result, QDialog::Rejected);
-    EXPECT_FALSE(d.dialog.server().listening());
-    EXPECT_FALSE(d.dialog.client().running());
-}
-
 // The echo box is read afresh for each datagram on the real window: the
 // user's toggles between datagrams decide which are echoed.
 TEST(MainWindow, TheEchoBoxToggledBetweenDatagramsDecidesEachEcho)
