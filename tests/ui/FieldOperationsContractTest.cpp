@@ -11,6 +11,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 // The field operations' contract, run against the in-memory window the
@@ -83,7 +84,13 @@ protected:
 };
 
 using Windows = ::testing::Types<FakeWindow, QtWindow>;
-TYPED_TEST_SUITE(FieldOperationsContract, Windows);
+struct WindowName {
+    template <class Window> static std::string GetName(int)
+    {
+        return std::is_same_v<Window, FakeWindow> ? "InMemory" : "RealWidgets";
+    }
+};
+TYPED_TEST_SUITE(FieldOperationsContract, Windows, WindowName);
 
 } // namespace
 
