@@ -153,9 +153,6 @@ bool windowTrip()
     printRow("- post / wake window / append / wake caller (medians)", medians(append), "", true);
 
     QtFieldOperations ops(fields);
-    const Stats read = fieldOperationTrips([&](int) { ops.readWholeField(IDC_DEST_IP); });
-    printRow("field operation trip, read a short field: median / p99", format(read.median) + " / " + format(read.p99),
-        "", true);
     const Stats log = fieldOperationTrips([&](int) { ops.appendLog(IDC_CLIENT_LOG, "datagram: the quick brown fox"); });
     printRow("field operation trip, AppendLog: median / p99", format(log.median) + " / " + format(log.p99), "", true);
     printRow("- ratio AppendLog trip / ping-pong (median)", format(log.median / bare.median, 1), "", true);

@@ -93,9 +93,7 @@ CDatagramDlg::~CDatagramDlg()
 
 void CDatagramDlg::endModalRun()
 {
-    // Release any call a receive thread waits for before joining it.
-    m_serverOps.endRun();
-    m_clientOps.endRun();
+    // Each stop releases a call its receive thread waits for, then joins it.
     m_server.stop();
     m_client.stop();
 }

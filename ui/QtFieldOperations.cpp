@@ -4,8 +4,7 @@
 #include "ui/MainWindowFields.h"
 
 #include <QCheckBox>
-
-#include <memory>
+#include <QThread>
 
 namespace {
 
@@ -27,91 +26,79 @@ std::string toBytes(const QString& text)
 QtFieldOperations::QtFieldOperations(MainWindowFields& fields)
     : m_fields(fields)
 {
-    if (QCheckBox* box = m_fields.echoBox()) {
-        m_echoChecked = box->isChecked();
-        QObject::connect(box, &QCheckBox::toggled, &m_handOver, [this](bool on) { m_echoChecked = on; });
-    }
+    m_echoChecked = m_fields.echoBox()->isChecked();
+    QObject::connect(m_fields.echoBox(), &QCheckBox::toggled, &m_handOver, [this](bool on) { m_echoChecked = on; });
 }
 
-void QtFieldOperations::endRun()
+MainWindowFields& QtFieldOperations::onWindowsThread()
 {
-    m_handOver.close();
+    Q_ASSERT(QThread::currentThread() == m_handOver.thread());
+    return m_fields;
 }
 
 void QtFieldOperations::cancelWaits()
 {
-    m_handOver.cancel();
+    m_handOver.refuse(true);
 }
 
 void QtFieldOperations::resumeWaits()
 {
-    m_handOver.resume();
-}
-
-template <class Result, class Function> Result QtFieldOperations::ask(Result empty, Function function)
-{
-    // Shared, not on this stack: a cancelled caller leaves while the call
-    // may still be writing its answer.
-    const auto result = std::make_shared<Result>(empty);
-    return m_handOver.run([result, function] { *result = function(); }) ? *result : empty;
+    m_handOver.refuse(false);
 }
 
 std::string QtFieldOperations::readWholeField(ControlId id)
 {
-    return ask(std::string(), [this, id] { return toBytes(m_fields.text(id)); });
+    return toBytes(onWindowsThread().text(id));
 }
 
 void QtFieldOperations::setField(ControlId id, const std::string& text)
 {
-    m_handOver.run([this, id, text] { m_fields.setText(id, fromBytes(text)); });
+    onWindowsThread().setText(id, fromBytes(text));
 }
 
 void QtFieldOperations::appendLog(ControlId log, const std::string& text)
 {
-    // Taken is enough: the line is in place before anything else reads or
-    // shows the window, and the pass's echo need not wait on the layout.
-    m_handOver.run([this, log, text] { m_fields.appendLog(log, fromBytes(text)); }, HandOver::Until::Taken);
+    m_handOver.run([this, log, text] { m_fields.appendLog(log, fromBytes(text)); });
 }
 
 bool QtFieldOperations::echoChecked()
 {
-    // Read without a trip: a trip would wait behind the repaint the pass's
-    // log line just caused, and the mirror changes on the window's thread
-    // exactly when the box does.
-    return !m_handOver.refuses() && m_echoChecked.load();
+    // No trip, which would wait behind the repaint of the pass's log line;
+    // the mirror changes when the box does. No echo once the side stops.
+    return !m_handOver.refusing() && m_echoChecked.load();
 }
 
 void QtFieldOperations::peerRegister(const std::string& entry)
 {
-    m_handOver.run([this, entry] { m_fields.peerRegister(fromBytes(entry)); }, HandOver::Until::Taken);
+    m_handOver.run([this, entry] { m_fields.peerRegister(fromBytes(entry)); });
 }
 
 int QtFieldOperations::peerCount()
 {
-    return ask(0, [this] { return m_fields.peerCount(); });
+    return onWindowsThread().peerCount();
 }
 
 int QtFieldOperations::peerSelection()
 {
-    return ask(kNone, [this] { return m_fields.peerSelection(); });
+    return onWindowsThread().peerSelection();
 }
 
 std::string QtFieldOperations::peerText(int index)
 {
-    return ask(std::string(), [this, index] { return toBytes(m_fields.peerText(index)); });
+    return toBytes(onWindowsThread().peerText(index));
 }
 
 void QtFieldOperations::peerDelete(int index)
 {
-    m_handOver.run([this, index] { m_fields.peerDelete(index); });
+    onWindowsThread().peerDelete(index);
 }
 
 void QtFieldOperations::enableButton(ControlId id, bool on)
 {
-    m_handOver.run([this, id, on] { m_fields.enableButton(id, on); });
+    onWindowsThread().enableButton(id, on);
 }
 
 void QtFieldOperations::showError(const std::string& text)
 {
-    m_handOver.run([this, text] { m_fields.showError(fromBytes(text)); });
+    onWindowsThread().showError(fromBytes(text));
 }

@@ -7,16 +7,11 @@
 
 class MainWindowFields;
 
-// The field operations on the real widgets, for one side of the window: what
-// each operation does to the widgets. How a call from a receive thread
-// reaches the window's thread, and what its caller waits for, is the
-// hand-over's business; every operation but the echo box goes that way.
+// The field operations on the real widgets, for one side of the window.
+// Only the three a receive thread may call come from another thread.
 class QtFieldOperations final : public FieldOperations {
 public:
     explicit QtFieldOperations(MainWindowFields& fields);
-
-    // The modal run is over: release every waiting call, refuse new ones.
-    void endRun();
 
     void cancelWaits() override;
     void resumeWaits() override;
@@ -34,12 +29,11 @@ public:
     void showError(const std::string& text) override;
 
 private:
-    template <class Result, class Function> Result ask(Result empty, Function function);
+    MainWindowFields& onWindowsThread();
 
     MainWindowFields& m_fields;
     // The echo box as the window's thread last saw it change.
     std::atomic<bool> m_echoChecked { false };
-    // Declared last, so it goes first: it closes, and a queued wake-up dies
-    // with it.
+    // Declared last, so it goes first, with its queued wake-ups.
     HandOver m_handOver;
 };

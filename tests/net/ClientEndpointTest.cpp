@@ -1,7 +1,6 @@
 #include "net/ClientEndpoint.h"
 #include "net/PeerEntry.h"
 #include "net/ServerEndpoint.h"
-#include "tests/support/FailingLauncher.h"
 #include "tests/support/FakeFieldOperations.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/UdpPortFree.h"
@@ -137,29 +136,6 @@ TEST(ClientStart, FailedBindGoesOnUnboundAndLogsRepliesToTheChosenPort)
     }
 }
 
-// Whatever stops the thread being made, the Start fails with the side's
-// message, or is abandoned when not even that can be shown.
-TEST(ClientStart, AFailedThreadIsAFailedStartAndReleasesTheSocket)
-{
-    const std::pair<FailingLauncher::Failure, bool> rows[] = { { FailingLauncher::Failure::NoThread, false },
-        { FailingLauncher::Failure::NoMemory, false }, { FailingLauncher::Failure::NoMemory, true } };
-    for (const auto& [failure, boxFails] : rows) {
-        SCOPED_TRACE(failure == FailingLauncher::Failure::NoThread ? "no thread" : "no memory");
-        SCOPED_TRACE(boxFails ? "no box either" : "box shown");
-        FailingLauncher launcher(failure);
-        FakeFieldOperations ops;
-        ops.failErrorBoxes(boxFails);
-        ClientEndpoint client(ops, launcher);
-        ops.setField(IDC_DEST_IP, "127.0.0.2");
-        EXPECT_NO_THROW(client.start());
-        EXPECT_FALSE(client.running());
-        EXPECT_EQ(client.localEndpoint(), Ipv4Endpoint {}) << "the socket was kept";
-        EXPECT_EQ(ops.errors(), boxFails ? Lines {} : Lines { "can not create thread clientrecv" });
-        EXPECT_TRUE(ops.enabled(IDC_CLIENT_START));
-        EXPECT_FALSE(ops.enabled(IDC_CLIENT_STOP));
-    }
-}
-
 // "localhost" gives 255.255.255.255, which the system refuses to send to
 // without broadcast permission; nothing is reported.
 TEST_F(ClientTest, LocalhostDestinationSendsNothingAndSaysNothing)
@@ -204,19 +180,6 @@ TEST_F(ClientTest, SendsAtMost1023BytesOfTheMessage)
     EXPECT_EQ(ops.readWholeField(IDC_CLIENT_MESSAGE), rows[2].first) << "the field keeps its text";
 }
 
-TEST_F(ClientTest, LogsDatagramsUpTo1000BytesAsTextToTheFirstZero)
-{
-    startAimedAtPeer();
-    // Dropped and empty datagrams sit between logged ones, so their absence
-    // shows once the datagram after them is logged.
-    for (const std::string& d : { std::string(1000, 'k'), std::string(1001, 'k'), std::string(),
-             std::string("ab\0cd", 5), std::string("\0z", 2), std::string("end") })
-        ASSERT_TRUE(peer.sendTo(d, kPort, "127.0.0.2"));
-    ASSERT_TRUE(ops.waitForLogLines(IDC_CLIENT_LOG, 4, kWait));
-    EXPECT_EQ(ops.logLines(IDC_CLIENT_LOG), (Lines { std::string(1000, 'k'), "ab", "", "end" }));
-    EXPECT_TRUE(peer.nothingWithin(kQuiet)) << "the client never echoes";
-}
-
 TEST_F(ClientTest, SendBeforeStartAndAfterStopSendsNothing)
 {
     aimAt(peer);
@@ -232,46 +195,3 @@ TEST_F(ClientTest, SendBeforeStartAndAfterStopSendsNothing)
 }
 
 // --- stop
-
-TEST_F(ClientTest, StopOnANeverStartedSideOnlyResetsTheButtonsAndTwiceIsFine)
-{
-    ops.enableButton(IDC_CLIENT_START, false);
-    ops.enableButton(IDC_CLIENT_STOP, true);
-    client.stop();
-    client.stop();
-    EXPECT_TRUE(ops.enabled(IDC_CLIENT_START));
-    EXPECT_FALSE(ops.enabled(IDC_CLIENT_STOP));
-    EXPECT_TRUE(ops.errors().empty());
-}
-
-TEST_F(ClientTest, StopWhileBlockedInReceiveFreesThePortAndLogsNothingMore)
-{
-    startAimedAtPeer();
-    ASSERT_TRUE(ops.returnsWithin(kWait, [&] { client.stop(); }));
-    EXPECT_FALSE(client.running());
-    EXPECT_TRUE(ops.enabled(IDC_CLIENT_START));
-    EXPECT_FALSE(ops.enabled(IDC_CLIENT_STOP));
-    ASSERT_TRUE(peer.sendTo("too late", kPort, "127.0.0.2"));
-    EXPECT_TRUE(ops.logLines(IDC_CLIENT_LOG).empty());
-    EXPECT_TRUE(LoopbackPeer("127.0.0.2", kPort).ok()) << "the port is still held after stop";
-}
-
-TEST_F(ClientTest, StopWhileTheThreadWaitsForTheWindowDropsTheHeldLog)
-{
-    startAimedAtPeer();
-    ops.holdCalls(true);
-    ASSERT_TRUE(peer.sendTo("first", kPort, "127.0.0.2"));
-    ASSERT_TRUE(peer.sendTo("second", kPort, "127.0.0.2"));
-    ASSERT_TRUE(ops.waitUntilCallHeld(kWait));
-
-    EXPECT_TRUE(ops.returnsWithin(kWait, [&] { client.stop(); })) << "stop waited for the window";
-    ops.holdCalls(false);
-    EXPECT_GE(ops.callsDroppedByCancel(), 1);
-    EXPECT_TRUE(ops.logLines(IDC_CLIENT_LOG).empty());
-
-    // The next start gets a window that answers again.
-    startAimedAtPeer();
-    ASSERT_TRUE(peer.sendTo("third", kPort, "127.0.0.2"));
-    ASSERT_TRUE(ops.waitForLogLines(IDC_CLIENT_LOG, 1, kWait));
-    EXPECT_EQ(ops.logLines(IDC_CLIENT_LOG), Lines { "third" });
-}

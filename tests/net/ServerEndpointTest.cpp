@@ -1,7 +1,6 @@
 #include "net/ServerEndpoint.h"
 #include "net/Destination.h"
 #include "net/OwnAddress.h"
-#include "tests/support/FailingLauncher.h"
 #include "tests/support/FakeFieldOperations.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/PrivateNetwork.h"
@@ -51,56 +50,7 @@ protected:
     std::uint16_t port = 0;
 };
 
-struct DatagramCase {
-    const char* name;
-    std::string payload;
-    bool handled; // logged, echoed whole and listed
-    std::string logText;
-};
-
-void PrintTo(const DatagramCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class ServerDatagramTest : public ServerTest, public ::testing::WithParamInterface<DatagramCase> {};
-
 } // namespace
-
-TEST_P(ServerDatagramTest, HandlesOrDropsTheDatagramWhole)
-{
-    const DatagramCase& c = GetParam();
-    ops.setEcho(true);
-    LoopbackPeer sender("127.0.0.5"), marker("127.0.0.6");
-    ASSERT_TRUE(sender.sendTo(c.payload, port));
-    ASSERT_TRUE(marker.sendTo("end", port));
-    // Listing the marker ends its pass, and passes run in order.
-    ASSERT_TRUE(ops.waitForPeers(c.handled ? 2 : 1, kWait));
-
-    if (c.handled) {
-        EXPECT_EQ(ops.logLines(IDC_SERVER_LOG), (Lines { c.logText, "end" }));
-        EXPECT_EQ(ops.peers(), (Lines { sender.name(), marker.name() }));
-        auto echo = sender.receive(kWait);
-        ASSERT_TRUE(echo.has_value());
-        EXPECT_EQ(echo->bytes, c.payload);
-        EXPECT_EQ(echo->fromPort, port);
-    } else {
-        EXPECT_EQ(ops.logLines(IDC_SERVER_LOG), Lines { "end" });
-        EXPECT_EQ(ops.peers(), Lines { marker.name() });
-        EXPECT_TRUE(sender.nothingWithin(kQuiet));
-    }
-    EXPECT_FALSE(ops.enabled(IDC_SERVER_START));
-    EXPECT_TRUE(ops.enabled(IDC_SERVER_STOP));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, ServerDatagramTest,
-    ::testing::Values(DatagramCase { "empty", "", false, "" }, DatagramCase { "one_byte", "x", true, "x" },
-        DatagramCase { "exactly_1000", std::string(1000, 'k'), true, std::string(1000, 'k') },
-        DatagramCase { "over_by_one_1001", std::string(1001, 'k'), false, "" },
-        DatagramCase { "largest_udp", std::string(65507, 'k'), false, "" },
-        DatagramCase { "zero_inside", std::string("ab\0cd", 5), true, "ab" },
-        DatagramCase { "utf8", "\xE4\xBD\xA0\xE5\xA5\xBD", true, "\xE4\xBD\xA0\xE5\xA5\xBD" }),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ServerTest, EchoBoxIsReadAnewForEachDatagram)
 {
@@ -418,110 +368,7 @@ TEST(ServerStart, PortInUseReportsOnceClosesItsSocketAndCanBeRetried)
     EXPECT_EQ(ops.errors().size(), 1u);
 }
 
-namespace {
-struct ThreadFailureCase {
-    FailingLauncher::Failure failure;
-    bool boxFails; // no memory left even for the error box
-};
-void PrintTo(const ThreadFailureCase& c, std::ostream* os)
-{
-    *os << (c.failure == FailingLauncher::Failure::NoThread ? "no thread" : "no memory")
-        << (c.boxFails ? ", no box either" : "");
-}
-class ServerThreadFailureTest : public ::testing::TestWithParam<ThreadFailureCase> {};
-} // namespace
-
-// Whatever stops the thread being made, the Start fails as a refused thread
-// does, or is abandoned when not even its message can be shown: never an
-// exception out of start(), never a socket left holding the port.
-TEST_P(ServerThreadFailureTest, AFailedThreadIsAFailedStart)
-{
-    const ThreadFailureCase c = GetParam();
-    FailingLauncher launcher(c.failure);
-    FakeFieldOperations ops;
-    ops.failErrorBoxes(c.boxFails);
-    ServerEndpoint server(ops, launcher);
-    ops.setField(IDC_SERVER_PORT, "0");
-    const std::size_t before = openDescriptors();
-    EXPECT_NO_THROW(server.start());
-    EXPECT_EQ(launcher.attempts(), 1);
-    EXPECT_FALSE(server.listening());
-    EXPECT_EQ(openDescriptors(), before) << "the failed start left a descriptor open";
-    EXPECT_EQ(ops.errors(), c.boxFails ? Lines {} : Lines { "can not create udplisten thread" });
-    EXPECT_TRUE(ops.enabled(IDC_SERVER_START));
-    EXPECT_FALSE(ops.enabled(IDC_SERVER_STOP));
-}
-
-INSTANTIATE_TEST_SUITE_P(Failures, ServerThreadFailureTest,
-    ::testing::Values(ThreadFailureCase { FailingLauncher::Failure::NoThread, false },
-        ThreadFailureCase { FailingLauncher::Failure::NoMemory, false },
-        ThreadFailureCase { FailingLauncher::Failure::NoMemory, true }));
-
 // --- stop
-
-TEST(ServerStop, OnANeverStartedSideOnlyResetsTheButtons)
-{
-    FakeFieldOperations ops;
-    ServerEndpoint server(ops);
-    ops.enableButton(IDC_SERVER_START, false);
-    ops.enableButton(IDC_SERVER_STOP, true);
-    server.stop();
-    server.stop();
-    EXPECT_TRUE(ops.enabled(IDC_SERVER_START));
-    EXPECT_FALSE(ops.enabled(IDC_SERVER_STOP));
-    EXPECT_TRUE(ops.errors().empty());
-}
-
-TEST_F(ServerTest, StopWhileTheThreadWaitsForTheWindowDropsTheHeldCall)
-{
-    ops.setEcho(true);
-    ops.holdCalls(true);
-    LoopbackPeer peer("127.0.0.5");
-    ASSERT_TRUE(peer.sendTo("first", port));
-    ASSERT_TRUE(peer.sendTo("second", port));
-    ASSERT_TRUE(ops.waitUntilCallHeld(kWait));
-
-    EXPECT_TRUE(ops.returnsWithin(kWait, [&] { server.stop(); })) << "stop waited for the window";
-    ops.holdCalls(false);
-    EXPECT_GE(ops.callsDroppedByCancel(), 1);
-    EXPECT_TRUE(ops.logLines(IDC_SERVER_LOG).empty());
-    EXPECT_TRUE(ops.peers().empty());
-    EXPECT_TRUE(peer.nothingWithin(kQuiet)) << "echoed after the window call was dropped";
-
-    // The next start gets a window that answers again.
-    server.start();
-    ASSERT_TRUE(server.listening());
-    ASSERT_TRUE(peer.sendTo("third", server.localEndpoint().port));
-    ASSERT_TRUE(ops.waitForPeers(1, kWait));
-    EXPECT_EQ(ops.logLines(IDC_SERVER_LOG), Lines { "third" });
-}
-
-// Stop must not depend on where the loop is: blocked receive, pause or a
-// window call; after it returns nothing more is logged or echoed.
-TEST_F(ServerTest, StopAnywhereInTheLoopReturnsAndEndsEverything)
-{
-    ops.setEcho(true);
-    LoopbackPeer peer("127.0.0.5");
-    for (int round = 0; round < 30; ++round) {
-        if (round > 0)
-            server.start();
-        ASSERT_TRUE(server.listening()) << "round " << round;
-        const std::uint16_t roundPort = server.localEndpoint().port;
-        for (int i = 0; i < round % 3; ++i)
-            peer.sendTo("r", roundPort);
-        if (round % 2)
-            ops.waitForLogLines(IDC_SERVER_LOG, ops.logLines(IDC_SERVER_LOG).size() + 1, 50ms);
-        ASSERT_TRUE(ops.returnsWithin(kWait, [&] { server.stop(); })) << "round " << round;
-        EXPECT_FALSE(server.listening());
-
-        const std::size_t lines = ops.logLines(IDC_SERVER_LOG).size();
-        while (peer.receive(0ms)) {}
-        peer.sendTo("after stop", roundPort);
-        EXPECT_TRUE(peer.nothingWithin(10ms)) << "echoed after stop, round " << round;
-        EXPECT_EQ(ops.logLines(IDC_SERVER_LOG).size(), lines) << "logged after stop, round " << round;
-    }
-    EXPECT_TRUE(ops.errors().empty());
-}
 
 TEST_F(ServerTest, StopTwiceClosesNothingItNoLongerOwns)
 {

@@ -3,6 +3,7 @@
 #include "net/ControlId.h"
 
 #include <algorithm>
+#include <cassert>
 #include <new>
 
 FakeFieldOperations::FakeFieldOperations()
@@ -40,8 +41,14 @@ bool FakeFieldOperations::passGate(std::unique_lock<std::mutex>& lock, const cha
     return true;
 }
 
+void FakeFieldOperations::onWindowsThread() const
+{
+    assert(std::this_thread::get_id() == m_ownerThread && "a window-thread operation called from another thread");
+}
+
 void FakeFieldOperations::cancelWaits()
 {
+    onWindowsThread();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_cancelled = true;
     m_changed.notify_all();
@@ -49,29 +56,29 @@ void FakeFieldOperations::cancelWaits()
 
 void FakeFieldOperations::resumeWaits()
 {
+    onWindowsThread();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_cancelled = false;
 }
 
 std::string FakeFieldOperations::readWholeField(ControlId id)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!passGate(lock))
-        return std::string();
+    onWindowsThread();
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_fields[id];
 }
 
 void FakeFieldOperations::setField(ControlId id, const std::string& text)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (passGate(lock))
-        m_fields[id] = text;
+    onWindowsThread();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fields[id] = text;
 }
 
 void FakeFieldOperations::appendLog(ControlId log, const std::string& text)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!passGate(lock))
+    if (!passGate(lock, "appendLog"))
         return;
     m_logs[log].push_back(text);
     m_changed.notify_all();
@@ -79,8 +86,9 @@ void FakeFieldOperations::appendLog(ControlId log, const std::string& text)
 
 bool FakeFieldOperations::echoChecked()
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return passGate(lock) && m_echo;
+    // Never held: the box is read without a trip.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_cancelled && m_echo;
 }
 
 void FakeFieldOperations::peerRegister(const std::string& entry)
@@ -95,28 +103,32 @@ void FakeFieldOperations::peerRegister(const std::string& entry)
 
 int FakeFieldOperations::peerCount()
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return passGate(lock) ? static_cast<int>(m_peers.size()) : 0;
+    onWindowsThread();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(m_peers.size());
 }
 
 int FakeFieldOperations::peerSelection()
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return passGate(lock) ? m_selection : kNone;
+    onWindowsThread();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_selection;
 }
 
 std::string FakeFieldOperations::peerText(int index)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!passGate(lock) || index < 0 || index >= static_cast<int>(m_peers.size()))
+    onWindowsThread();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (index < 0 || index >= static_cast<int>(m_peers.size()))
         return std::string();
     return m_peers[static_cast<std::size_t>(index)];
 }
 
 void FakeFieldOperations::peerDelete(int index)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!passGate(lock) || index < 0 || index >= static_cast<int>(m_peers.size()))
+    onWindowsThread();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (index < 0 || index >= static_cast<int>(m_peers.size()))
         return;
     m_peers.erase(m_peers.begin() + index);
     if (m_selection == index)
@@ -127,18 +139,18 @@ void FakeFieldOperations::peerDelete(int index)
 
 void FakeFieldOperations::enableButton(ControlId id, bool on)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (passGate(lock))
-        m_enabled[id] = on;
+    onWindowsThread();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_enabled[id] = on;
 }
 
 void FakeFieldOperations::showError(const std::string& text)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
+    onWindowsThread();
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_failErrorBoxes)
         throw std::bad_alloc();
-    if (passGate(lock))
-        m_errors.push_back(text);
+    m_errors.push_back(text);
 }
 
 void FakeFieldOperations::failErrorBoxes(bool on)

@@ -12,9 +12,11 @@
 #include <vector>
 
 // An in-memory window for the endpoints: fields, two logs, the echo box and
-// the peer list, safe to call from any thread. Logs are kept as lists of
-// appended texts. Calls can be held (as if the window were busy) to test
-// stopping a side while its receive thread waits for the window.
+// the peer list, with the field operations' thread rules (the thread that
+// builds it is the window's). Logs are kept as lists of appended texts. A
+// receive thread's appendLog and peerRegister can be held, as a window's
+// thread busy elsewhere has not taken them, to test stopping a side while
+// its receive thread waits for the window.
 class FakeFieldOperations : public FieldOperations {
 public:
     FakeFieldOperations();
@@ -37,9 +39,9 @@ public:
     // --- test controls
     void setEcho(bool on);
     void select(int index);
-    // While held, calls from threads other than the test's block until
-    // released or cancelled (a cancelled call returns its empty result).
-    // With `only` ("peerRegister"), that one operation alone is held.
+    // While held, appendLog and peerRegister from other threads wait until
+    // released or cancelled (a cancelled call does nothing). With `only`
+    // ("peerRegister"), that one operation alone is held.
     void holdCalls(bool hold, const std::string& only = std::string());
     // While on, showError throws std::bad_alloc, as an error box does when
     // memory runs out, and records nothing.
@@ -61,8 +63,9 @@ public:
     int callsDroppedByCancel() const;
 
 private:
-    // Blocks a held call; false when it must give up (cancelled).
-    bool passGate(std::unique_lock<std::mutex>& lock, const char* operation = "");
+    // Blocks a held receive-thread call; false when it must give up (cancelled).
+    bool passGate(std::unique_lock<std::mutex>& lock, const char* operation);
+    void onWindowsThread() const;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
