@@ -1,8 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the program need,
-# skipping the ones already present. Safe to run again. Works on Debian 12
-# and 13: the LLVM tools come in the version of the release's own clang.
+# Installs the Debian packages of one set, skipping the ones already present.
+# Safe to run again. Works on Debian 12, 13 and testing.
+#   run   what building and starting the program needs (scripts/run.sh)
+#   test  the run set and everything scripts/test.sh needs: clang and the
+#         LLVM tools of the release's own clang version, GoogleTest, the X,
+#         Wayland and accessibility stages, and the packaging tools
+# Usage: scripts/bootstrap.sh [--list] run|test   (default: test)
+#   --list  print the set's package names, one a line, and install nothing
 set -euo pipefail
+
+list=false
+if [ "${1:-}" = --list ]; then
+    list=true
+    shift
+fi
+set_name="${1:-test}"
+case "$set_name" in
+run | test) ;;
+*)
+    echo "usage: scripts/bootstrap.sh [--list] run|test" >&2
+    exit 2
+    ;;
+esac
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -14,61 +33,66 @@ update() {
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 candidate() { apt-cache policy "$1" 2>/dev/null | sed -n 's/^ *Candidate: //p' | grep -v '^(none)$' || true; }
 available() { installed "$1" || [ -n "$(candidate "$1")" ]; }
-
-# The default clang's major version (14 on Debian 12, 19 on 13), from the
-# installed package or else from the archive.
-clang_version="$(dpkg-query -W -f='${Version}' clang 2>/dev/null || true)"
-if [ -z "$clang_version" ] || ! installed clang; then
-    update
-    clang_version="$(candidate clang)"
-fi
-major="$(sed -E 's/^[0-9]+://; s/[^0-9].*//' <<<"$clang_version")"
-[ -n "$major" ] || { echo "bootstrap: the archive has no clang package" >&2; exit 1; }
-
-# Tools and sanitizer runtimes matching that clang: NAME-<major> where the
-# release has it, else the unversioned NAME.
-llvm=()
-for name in clang-format-@ llvm-@ libclang-rt-@-dev; do
-    versioned="${name//@/$major}"
-    plain="$(sed 's/-@//' <<<"$name")"
-    if available "$versioned" || { update && available "$versioned"; }; then
-        llvm+=("$versioned")
-    elif available "$plain"; then
-        llvm+=("$plain")
+# The installed version of a package, else the archive's.
+version_of() {
+    if installed "$1"; then
+        dpkg-query -W -f='${Version}' "$1"
     else
-        echo "bootstrap: neither $versioned nor $plain is in the archive" >&2
-        exit 1
+        [ -n "$(candidate "$1")" ] || update
+        candidate "$1"
     fi
-done
-
-packages=(
-    cmake ninja-build g++ clang "${llvm[@]}"
-    qt6-base-dev libgl-dev
-    googletest libgtest-dev
-    fonts-wqy-microhei locales
-    xvfb xauth xdotool imagemagick x11-utils
-    dpkg-dev file
-    lintian desktop-file-utils appstream libxml2-utils librsvg2-bin man-db
-    weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
-    debootstrap
-)
-
-# Installs those of the named packages that are missing.
-install_missing() {
-    local missing=() p
-    for p in "$@"; do
-        installed "$p" || missing+=("$p")
-    done
-    [ ${#missing[@]} -gt 0 ] || return 0
-    echo "bootstrap: installing ${missing[*]}"
-    update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-install_missing "${packages[@]}"
-# With Qt >= 6.6 the program runs natively on Wayland and its stage drives it
-# under sway; with an older Qt it runs through XWayland under weston alone.
-qt="$(dpkg-query -W -f='${Version}' qt6-base-dev)"
-if dpkg --compare-versions "$qt" ge 6.6; then
-    install_missing sway wtype grim
+# Building and starting: the compiler, Qt's Widgets with its X11 platform
+# plugin, GL headers for Qt's CMake package, and a font with the CJK glyphs
+# of the Chinese captions.
+packages=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev fonts-wqy-microhei)
+
+if [ "$set_name" = test ]; then
+    # The default clang's major version (14 on Debian 12, 19 on 13, 21 on
+    # testing), and the tools and sanitizer runtimes matching it:
+    # NAME-<major> where the release has it, else the unversioned NAME.
+    major="$(version_of clang | sed -E 's/^[0-9]+://; s/[^0-9].*//')"
+    [ -n "$major" ] || { echo "bootstrap: the archive has no clang package" >&2; exit 1; }
+    llvm=()
+    for name in clang-format-@ llvm-@ libclang-rt-@-dev; do
+        versioned="${name//@/$major}"
+        plain="${name//-@/}"
+        if available "$versioned" || { update && available "$versioned"; }; then
+            llvm+=("$versioned")
+        elif available "$plain"; then
+            llvm+=("$plain")
+        else
+            echo "bootstrap: neither $versioned nor $plain is in the archive" >&2
+            exit 1
+        fi
+    done
+    packages+=(
+        clang "${llvm[@]}"
+        googletest libgtest-dev locales
+        xvfb xauth xdotool imagemagick x11-utils file
+        weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
+        debhelper devscripts dpkg-dev fakeroot lintian autopkgtest reprotest diffoscope-minimal
+        desktop-file-utils appstream libxml2-utils librsvg2-bin man-db
+        shellcheck debootstrap
+    )
+    # With Qt >= 6.6 the program runs natively on Wayland and its stage drives
+    # it under sway; with an older Qt it runs through XWayland under weston alone.
+    if dpkg --compare-versions "$(version_of qt6-base-dev)" ge 6.6; then
+        packages+=(sway wtype grim)
+    fi
 fi
+
+if $list; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    installed "$p" || missing+=("$p")
+done
+[ ${#missing[@]} -gt 0 ] || exit 0
+echo "bootstrap: installing ${missing[*]}"
+update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

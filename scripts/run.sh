@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quorlin and starts it.
+# Installs what building and starting need (scripts/bootstrap.sh run), builds
+# the program (preset release, in build/release/) and starts it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/bootstrap.sh"
-# A folder of its own, and no -Werror: a newer compiler or Qt than the ones
-# the tests run on may warn, which must not stop a user's build.
-cmake -S "$root" -B "$root/build-run" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLIN_WERROR=OFF >/dev/null
-cmake --build "$root/build-run" --target Quorlin
-exec "$root/build-run/app/quorlin" "$@"
+"$root/scripts/bootstrap.sh" run
+cd "$root"
+# No -Werror in this preset: a newer compiler or Qt than the ones the tests
+# run on may warn, which must not stop a user's build.
+cmake --preset release >/dev/null
+cmake --build --preset release
+exec "$root/build/release/app/quorlin" "$@"

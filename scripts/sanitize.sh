@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The sanitizer and fuzzing stages of scripts/test.sh, one per argument:
-#   asan  the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/)
-#   tsan  the whole suite under ThreadSanitizer (build-tsan/): the Qt-free tests
+#   asan  the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
+#         (preset asan-ubsan, build/asan-ubsan/)
+#   tsan  the whole suite under ThreadSanitizer (preset tsan, build/tsan/): the Qt-free tests
 #         (labels net, stress, fuzz) with no suppressions at all, the tests that
 #         run Qt with tests/sanitizer/tsan-qt.supp for Qt's own thread pool
-#   fuzz  every libFuzzer harness (build-fuzz/) for QUORLIN_FUZZ_SECONDS seconds
-#         (default 20) from its seed corpus
-# All are built with clang. Any sanitizer report fails the stage.
+#   fuzz  every libFuzzer harness (preset fuzz, build/fuzz/) for
+#         QUORLIN_FUZZ_SECONDS seconds (default 20) from its seed corpus
+# All are built with clang (CMakePresets.json). Any sanitizer report fails the stage.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
@@ -14,10 +15,11 @@ export QT_QPA_PLATFORM=offscreen
 symbolizer="$("$root/scripts/llvm-tool.sh" llvm-symbolizer)"
 qt_free='^(net|stress|fuzz)$'
 
-configure() {
-    local dir="$1"
-    shift
-    CC=clang CXX=clang++ cmake -S "$root" -B "$root/$dir" -G Ninja -DQUORLIN_WERROR=ON -DQUORLIN_BUILD_BENCH=OFF "$@" >/dev/null
+cd "$root"
+# Configures and builds the tree of one preset.
+build() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$jobs"
 }
 
 for stage in "$@"; do
@@ -25,43 +27,34 @@ for stage in "$@"; do
     case "$stage" in
     asan)
         echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-        configure build-asan -DCMAKE_BUILD_TYPE=Debug \
-            -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
-            -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
-        cmake --build "$root/build-asan" -j "$jobs"
+        build asan-ubsan
         ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:external_symbolizer_path=$symbolizer" \
         UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:external_symbolizer_path=$symbolizer" \
-            ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+            ctest --test-dir "$root/build/asan-ubsan" --output-on-failure -j "$jobs"
         ;;
     tsan)
         echo "== ThreadSanitizer"
-        configure build-tsan -DCMAKE_BUILD_TYPE=Debug \
-            -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
-            -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
-        cmake --build "$root/build-tsan" -j "$jobs"
+        build tsan
         options="halt_on_error=1 exitcode=66 second_deadlock_stack=1 external_symbolizer_path=$symbolizer"
         TSAN_OPTIONS="$options" \
-            ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -L "$qt_free"
+            ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" -L "$qt_free"
         TSAN_OPTIONS="$options suppressions=$root/tests/sanitizer/tsan-qt.supp" \
-            ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -LE "$qt_free"
+            ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" -LE "$qt_free"
         ;;
     fuzz)
         echo "== fuzzing"
-        configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLIN_BUILD_FUZZ=ON \
-            -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
-            -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
-        cmake --build "$root/build-fuzz" -j "$jobs" --target quorlin_fuzzers
+        build fuzz
         # New inputs go to a scratch folder and the committed seeds are only
-        # read; an input that breaks a harness is kept in build-fuzz/artifacts/.
+        # read; an input that breaks a harness is kept in build/fuzz/artifacts/.
         work="$(mktemp -d)"
         trap 'rm -rf "$work"' EXIT
-        artifacts="$root/build-fuzz/artifacts"
+        artifacts="$root/build/fuzz/artifacts"
         mkdir -p "$artifacts"
         for seeds in "$root"/tests/fuzz/corpus/*/; do
             harness="$(basename "$seeds")"
             mkdir -p "$work/$harness"
             if ! ASAN_OPTIONS="external_symbolizer_path=$symbolizer" \
-                "$root/build-fuzz/tests/fuzz/$harness" -max_total_time="${QUORLIN_FUZZ_SECONDS:-20}" \
+                "$root/build/fuzz/tests/fuzz/$harness" -max_total_time="${QUORLIN_FUZZ_SECONDS:-20}" \
                 -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts/$harness-" \
                 "$work/$harness" "$seeds" >"$work/$harness.log" 2>&1; then
                 tail -n 60 "$work/$harness.log"

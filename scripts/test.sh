@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test headless.
+# Installs what is missing (scripts/bootstrap.sh test), builds everything and
+# runs every test headless. Each stage prints its time as it ends.
 # Exits non-zero on the first failure.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/bootstrap.sh"
+"$root/scripts/bootstrap.sh" test
+cd "$root"
 
 jobs="$(nproc)"
 # Keep a copy of everything printed, to total the test counts at the end.
@@ -12,37 +14,61 @@ trap 'rm -f "$log"' EXIT
 exec > >(tee "$log") 2>&1
 export QT_QPA_PLATFORM=offscreen
 
+# Ends the running stage (printing its time) and starts the next, if named.
+started=""
+stage() {
+    [ -z "$started" ] || echo "-- took $((SECONDS - started)) s"
+    started=$SECONDS
+    [ $# -eq 0 ] || echo "== $*"
+}
+
 # Every tracked C++ file as the project's .clang-format lays it out; any
-# difference fails the run. The options are ones clang-format 14 (Debian 12)
-# and 19 (Debian 13) lay out alike, so both releases give one verdict.
+# difference fails the run. The options and the code are ones clang-format 14
+# (Debian 12), 19 (Debian 13) and 21 (testing) lay out alike, so every
+# release gives one verdict.
 format="$("$root/scripts/llvm-tool.sh" clang-format)"
-echo "== formatting ($("$format" --version | sed 's/.*version \([0-9.]*\).*/\1/'))"
-if git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    (cd "$root" && git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r "$format" --dry-run -Werror)
+stage "formatting ($("$format" --version | sed 's/.*version \([0-9.]*\).*/\1/'))"
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r "$format" --dry-run -Werror
 else
-    (cd "$root" && find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 \
-        | xargs -0 -r "$format" --dry-run -Werror)
+    find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 \
+        | xargs -0 -r "$format" --dry-run -Werror
 fi
 echo "formatting: clean"
 
-echo "== build and test (debug)"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORLIN_WERROR=ON >/dev/null
-cmake --build "$root/build" -j "$jobs"
-ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+# Every shell script, found afresh each run: *.sh, and files that start
+# with a shell's #! line (.ci/run, debian/tests/*).
+stage "shell scripts (shellcheck $(shellcheck --version | sed -n 's/^version: //p'))"
+shells=()
+while IFS= read -r -d '' file; do
+    case "$file" in
+    *.sh) shells+=("$file") ;;
+    *) head -n 1 "$file" | grep -Eq '^#!.*[/ ](ba|da)?sh([[:space:]]|$)' && shells+=("$file") ;;
+    esac
+done < <(find scripts .ci debian/tests -type f -print0 2>/dev/null | sort -z)
+shellcheck "${shells[@]}"
+echo "shellcheck: ${#shells[@]} scripts clean"
 
-echo "== Debian package and desktop metadata"
+stage "build and test (preset debug)"
+cmake --preset debug >/dev/null
+cmake --build --preset debug -j "$jobs"
+ctest --test-dir build/debug --output-on-failure -j "$jobs"
+
+stage "Debian package and desktop metadata"
 "$root/scripts/package.sh"
 
-echo "== installed program on a private X server"
-"$root/scripts/smoke-x11.sh" "$root/build"
+stage "installed program on a private X server"
+"$root/scripts/smoke-x11.sh" "$root/build/debug"
 
-echo "== built program out of descriptors, out of memory and without a display"
-"$root/scripts/smoke-limits.sh" "$root/build"
+stage "built program out of descriptors, out of memory and without a display"
+"$root/scripts/smoke-limits.sh" "$root/build/debug"
 
-echo "== installed program: accessible names, twice the scale, a Wayland session"
-"$root/scripts/smoke-desktop.sh" "$root/build"
+stage "installed program: accessible names, twice the scale, a Wayland session"
+"$root/scripts/smoke-desktop.sh" "$root/build/debug"
+stage
 
-# Sanitizers and fuzzing, each in its own clang build folder (scripts/sanitize.sh).
+# Sanitizers and fuzzing, each in its own clang tree (scripts/sanitize.sh
+# prints each one's time).
 "$root/scripts/sanitize.sh" asan tsan fuzz
 
 # One closing line over every stage's suite (each stage stopped the run on failure).

@@ -758,8 +758,11 @@ TEST(StartUp, FallsBackToXWaylandOnlyForAnAffectedQtInASessionThatOffersIt)
         const char* platform;
     };
     const Case kCases[] = {
-        { true, true, false, 6, 4, "xcb" }, { true, true, false, 6, 5, "xcb" }, { true, true, false, 6, 6, "" },
-        { true, true, false, 7, 0, "" }, { true, true, true, 6, 4, "" }, // the user's own choice stands
+        { true, true, false, 6, 4, "xcb" }, // Qt before 6.6 goes through XWayland
+        { true, true, false, 6, 5, "xcb" }, // the last of those
+        { true, true, false, 6, 6, "" }, // from 6.6 on, natively
+        { true, true, false, 7, 0, "" }, // a later major too
+        { true, true, true, 6, 4, "" }, // the user's own choice stands
         { true, false, false, 6, 4, "" }, // no XWayland to fall back to
         { false, true, false, 6, 4, "" }, // an X11 session
         { false, false, false, 6, 4, "" }, // nothing to show a window on: Qt reports it

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Runs scripts/test.sh inside a fresh minimal Debian root of SUITE (bookworm,
+# trixie, forky, testing, ...), from a copy of this tree, as a new user of that
+# release would: the root is made with debootstrap from the archive this
+# machine's apt sources use, the test run installs everything itself
+# (scripts/bootstrap.sh test), and the root is removed afterwards, so nothing
+# carries over from one run to the next. Needs root.
+# The last line is "debian VERSION: N passed, 0 failed", VERSION being the
+# root's VERSION_ID, or its codename where it has none (testing).
+# Usage: scripts/in-debian.sh SUITE
+#   QUORLIN_DEBIAN_ROOT=DIR  use (and keep) the root in DIR instead, making it
+#                            first if DIR does not exist: for trying things by
+#                            hand, never for CI.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+fail() { echo "in-debian: $*" >&2; exit 1; }
+[ $# -eq 1 ] || fail "usage: scripts/in-debian.sh SUITE (e.g. trixie, forky)"
+suite="$1"
+[[ "$suite" =~ ^[a-z][a-z0-9-]*$ ]] || fail "$suite is not a suite name"
+[ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, chroot and bind mounts)"
+command -v debootstrap >/dev/null || fail "debootstrap is missing (scripts/bootstrap.sh test installs it)"
+
+keep="${QUORLIN_DEBIAN_ROOT:-}"
+if [ -n "$keep" ]; then
+    sysroot="$keep"
+else
+    sysroot="$root/build-debian-$suite"
+fi
+log="$(mktemp)"
+# /dev/shm too: sway shares its keymaps through it.
+mounts=(proc sys dev dev/pts dev/shm)
+
+cleanup() {
+    local status=$? busy=false i m
+    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
+        m="$sysroot/${mounts[i]}"
+        if mountpoint -q "$m"; then
+            umount "$m" 2>/dev/null || umount -l "$m" || busy=true
+        fi
+    done
+    # Never delete through a mount that is still there.
+    if [ -z "$keep" ] && ! $busy; then
+        rm -rf --one-file-system "$sysroot"
+    fi
+    rm -f "$log"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# The Debian archive of this machine's own apt sources (deb822 or one-line);
+# with none found, Debian's default.
+archive="$(
+    {
+        sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null
+        sed -n 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]\+\).*/\2/p' \
+            /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null
+    } | tr ' ' '\n' | grep -E '^https?://[^[:space:]]+/debian/?$' | head -n 1 || true
+)"
+archive="${archive:-http://deb.debian.org/debian}"
+# An older debootstrap knows no newer suite by name (Debian 12's has no
+# forky); sid's script makes any current suite.
+script=()
+scripts=/usr/share/debootstrap/scripts
+[ -e "$scripts/$suite" ] || script=("$scripts/sid")
+
+if [ ! -x "$sysroot/bin/bash" ] || [ -z "$keep" ]; then
+    [ -z "$keep" ] && rm -rf --one-file-system "$sysroot"
+    made=false
+    for attempt in 1 2 3; do
+        echo "in-debian: making a minimal $suite root from $archive (try $attempt)"
+        if debootstrap --variant=minbase "$suite" "$sysroot" "$archive" "${script[@]}" >"$log" 2>&1; then
+            made=true
+            break
+        fi
+        tail -n 5 "$log" >&2
+        rm -rf --one-file-system "$sysroot"
+        sleep $((attempt * 15))
+    done
+    $made || fail "no $suite root could be made from $archive after 3 tries; $suite was not tested"
+fi
+conf="$sysroot/etc/apt/apt.conf.d"
+# Downloads inside the root retry too.
+echo 'Acquire::Retries "5";' >"$conf/80quorlin-retries"
+# The archive may be a frozen copy, whose testing Release file has expired:
+# this root only tries the tree and is thrown away.
+echo 'Acquire::Check-Valid-Until "false";' >"$conf/80quorlin-frozen-archive"
+cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
+
+for m in "${mounts[@]}"; do
+    mkdir -p "$sysroot/$m"
+    mount --bind "/$m" "$sysroot/$m"
+done
+
+# A copy of the tree as a clone holds it: tracked files only, no build folders.
+rm -rf "$sysroot/src/quorlin"
+mkdir -p "$sysroot/src/quorlin"
+if git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    (cd "$root" && git ls-files -z | tar --null -T - -cf -) | tar -xf - -C "$sysroot/src/quorlin"
+else
+    tar -C "$root" --exclude='./build*' --exclude=./artifacts -cf - . | tar -xf - -C "$sysroot/src/quorlin"
+fi
+
+# testing's os-release has no VERSION_ID.
+# shellcheck source=/dev/null
+release="$(. "$sysroot/etc/os-release" && echo "${ID:-debian} ${VERSION_ID:-${VERSION_CODENAME:-$suite}}")"
+echo "in-debian: scripts/test.sh inside the $release root"
+status=0
+# QUORLIN_THROWAWAY_ROOT: the run may install into this root (autopkgtest in place).
+chroot "$sysroot" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb QUORLIN_THROWAWAY_ROOT=1 \
+    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    /bin/bash -c 'cd /src/quorlin && scripts/test.sh' 2>&1 | tee "$log" || status=$?
+[ "$status" -eq 0 ] || fail "scripts/test.sh failed inside the $release root (exit $status)"
+line="$(grep -E '^total: [0-9]+ passed, 0 failed$' "$log" | tail -n 1)"
+[ -n "$line" ] || fail "scripts/test.sh printed no total inside the $release root"
+echo "$release: ${line#total: }"
