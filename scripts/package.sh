@@ -42,9 +42,8 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # A run that was killed may have left its root's mounts behind.
-for ((i = ${#mounts[@]}; i >= 0; i--)); do
-    m="$work/root/${mounts[i]:-var/cache/apt/archives}"
-    if mountpoint -q "$m"; then umount "$m" || umount -l "$m"; fi
+for m in var/cache/apt/archives dev/pts dev sys proc; do
+    if mountpoint -q "$work/root/$m"; then umount "$work/root/$m" || umount -l "$work/root/$m"; fi
 done
 rm -rf --one-file-system "$work"
 mkdir -p "$work/first" "$artifacts"
@@ -71,14 +70,14 @@ mkdir -p "$tree"
 # the same files every time: sorted names, the changelog's time, no owners.
 (cd "$tree" && find . -path ./debian -prune -o \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort) |
     tar -C "$tree" --no-recursion -T - --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
-        --mode=go-w --transform="s,^,$source_name-$upstream/," --format=gnu -cf - |
+        --mode='a+rX,u+w,go-w' --transform="s,^,$source_name-$upstream/," --format=gnu -cf - |
     gzip -9n >"$work/first/${source_name}_$upstream.orig.tar.gz"
 
 # Build output is kept for the log's tail on failure.
 build() { # DIR LOG DPKG-BUILDPACKAGE-ARGS...
     local dir="$1" log="$2"
     shift 2
-    (cd "$dir" && dpkg-buildpackage -us -uc "$@") >"$log" 2>&1 || {
+    (cd "$dir" && dpkg-buildpackage -us -uc -J"$(nproc)" "$@") >"$log" 2>&1 || {
         tail -n 40 "$log" >&2
         fail "dpkg-buildpackage failed in $dir (log: $log)"
     }
@@ -105,7 +104,7 @@ dpkg-deb -x "$deb" "$files"
 share="$files/usr/share"
 
 entries=("$share"/applications/*.desktop)
-[ ${#entries[@]} -eq 1 ] && [ -f "${entries[0]}" ] || fail "expected one desktop entry"
+{ [ ${#entries[@]} -eq 1 ] && [ -f "${entries[0]}" ]; } || fail "expected one desktop entry"
 entry="${entries[0]}"
 out="$(desktop-file-validate "$entry" 2>&1)" || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
@@ -113,7 +112,7 @@ command="$(sed -n 's/^Exec=//p' "$entry")"
 [ -x "$files/usr/bin/$command" ] || fail "the entry starts $command, which the package does not hold"
 
 infos=("$share"/metainfo/*.metainfo.xml)
-[ ${#infos[@]} -eq 1 ] && [ -f "${infos[0]}" ] || fail "expected one metainfo file"
+{ [ ${#infos[@]} -eq 1 ] && [ -f "${infos[0]}" ]; } || fail "expected one metainfo file"
 info="${infos[0]}"
 out="$(appstreamcli validate --no-net --pedantic --no-color "$info" 2>&1)" || fail "appstreamcli: $out"
 ! grep -q '^[EW]:' <<<"$out" || fail "appstreamcli: $out"
@@ -144,7 +143,8 @@ say "desktop entry, metainfo, manual page and icon: ok"
 # bytes. dpkg-buildpackage takes SOURCE_DATE_EPOCH from the changelog.
 second="$work/second/a/longer/build/path"
 mkdir -p "$second"
-dpkg-source -x "$work/first/${source_name}_$version.dsc" "$second/$source_name-$upstream" >/dev/null
+dpkg-source -x "$work/first/${source_name}_$version.dsc" "$second/$source_name-$upstream" >"$work/unpack.log" 2>&1 ||
+    fail "dpkg-source -x: $(cat "$work/unpack.log")"
 (umask 002 && TZ=Asia/Shanghai build "$second/$source_name-$upstream" "$work/second.log" -b)
 differ=()
 for f in "${debs[@]}"; do
@@ -198,6 +198,7 @@ else
     done
     $made || fail "no $codename root could be made; autopkgtest did not run"
     echo 'Acquire::Retries "5";' >"$sysroot/etc/apt/apt.conf.d/80quorlin-retries"
+    # shellcheck source=/dev/null
     # A frozen copy of testing has an expired Release file.
     [ -n "$(. /etc/os-release && echo "${VERSION_ID:-}")" ] ||
         echo 'Acquire::Check-Valid-Until "false";' >"$sysroot/etc/apt/apt.conf.d/80quorlin-valid"
