@@ -1,50 +1,118 @@
 #!/usr/bin/env bash
-# Builds the Debian package from an optimised tree and checks it, and the
-# desktop files it carries, with Debian's and freedesktop's own tools:
-# lintian (no error, no warning), desktop-file-validate (no output at all),
-# appstreamcli (no error, no warning), man (no formatting warning), the SVG
-# icon (well-formed, renders; the picture goes to artifacts/), and that the
-# changelog, the metainfo release and the desktop entry agree with what the
-# package holds. Exits non-zero on the first complaint.
-# Usage: scripts/package.sh [BUILD_DIR]      (default: build-release/)
+# Builds the Debian source and binary packages from a clean copy of the
+# tracked tree and checks them: lintian (pedantic; no error, no warning) on
+# the .changes, and so on the .dsc and every .deb it lists;
+# desktop-file-validate, appstreamcli, man and the icon on what the package
+# installs; a second build from the source package in another folder, with
+# another umask and time zone and later on the clock, giving byte-identical
+# .debs (diffoscope shows any difference); and the package's autopkgtest in
+# a throwaway root, never on this machine itself.
+#   QUORLIN_THROWAWAY_ROOT=1  this machine is itself a throwaway root: run
+#                             autopkgtest right here (its null backend).
+# Otherwise a minimal root of this machine's own release is made with
+# debootstrap and removed afterwards. Needs root for that. Output goes to
+# build-package/ (the packages) and artifacts/. Exits non-zero on the first
+# complaint.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build-release}"
+work="$root/build-package"
 artifacts="$root/artifacts"
-mkdir -p "$artifacts"
+started=$SECONDS
 fail() { echo "package: $*" >&2; exit 1; }
+say() { echo "package: $* ($((SECONDS - started)) s)"; }
 
-# Tests and benchmarks are built and run elsewhere; the package needs none.
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORLIN_WERROR=ON \
-    -DQUORLIN_BUILD_TESTS=OFF -DQUORLIN_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)"
-rm -f "$build"/quorlin_*.deb
-(cd "$build" && cpack -G DEB >/dev/null)
-debs=("$build"/quorlin_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one quorlin_*.deb in $build"
-deb="${debs[0]}"
-echo "package: $(basename "$deb")"
+sysroot=""
+mounts=(proc sys dev dev/pts)
+cleanup() {
+    local status=$?
+    if [ -n "$sysroot" ]; then
+        local busy=false
+        for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
+            local m="$sysroot/${mounts[i]}"
+            if mountpoint -q "$m"; then
+                umount "$m" 2>/dev/null || umount -l "$m" || busy=true
+            fi
+        done
+        # Never delete through a mount that is still there.
+        $busy || rm -rf --one-file-system "$sysroot"
+    fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A run that was killed may have left its root's mounts behind.
+for m in var/cache/apt/archives dev/pts dev sys proc; do
+    if mountpoint -q "$work/root/$m"; then umount "$work/root/$m" || umount -l "$work/root/$m"; fi
+done
+rm -rf --one-file-system "$work"
+mkdir -p "$work/first" "$artifacts"
+source_name="$(sed -n 's/^Source: //p' "$root/debian/control")"
+version="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
+upstream="${version%-*}"
+epoch="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Timestamp)"
+
+# The tracked files, as a clone holds them (a copy without git: all but the
+# build folders).
+tracked() {
+    if git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git -C "$root" ls-files -z
+    else
+        (cd "$root" && find . \( -path './build*' -o -path ./artifacts -o -path ./.git \) -prune \
+            -o \( -type f -o -type l \) -printf '%P\0')
+    fi
+}
+tree="$work/first/$source_name-$upstream"
+mkdir -p "$tree"
+(cd "$root" && tracked | tar --null -T - -cf -) | tar -xf - -C "$tree"
+
+# The upstream tarball is the tree without debian/, made the same way from
+# the same files every time: sorted names, the changelog's time, no owners.
+(cd "$tree" && find . -path ./debian -prune -o \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort) |
+    tar -C "$tree" --no-recursion -T - --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
+        --mode='a+rX,u+w,go-w' --transform="s,^,$source_name-$upstream/," --format=gnu -cf - |
+    gzip -9n >"$work/first/${source_name}_$upstream.orig.tar.gz"
+
+# Build output is kept for the log's tail on failure.
+build() { # DIR LOG DPKG-BUILDPACKAGE-ARGS...
+    local dir="$1" log="$2"
+    shift 2
+    (cd "$dir" && dpkg-buildpackage -us -uc -J"$(nproc)" "$@") >"$log" 2>&1 || {
+        tail -n 40 "$log" >&2
+        fail "dpkg-buildpackage failed in $dir (log: $log)"
+    }
+}
+(umask 022 && TZ=UTC build "$tree" "$work/first.log")
+changes="$work/first/${source_name}_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).changes"
+[ -f "$changes" ] || fail "no $(basename "$changes")"
+mapfile -t debs < <(find "$work/first" -maxdepth 1 -name '*.deb' -printf '%f\n' | sort)
+[ ${#debs[@]} -ge 1 ] || fail "no .deb built"
+say "built $(basename "$changes"): ${debs[*]}"
 
 # Infos and pedantic notes are shown but do not fail the run.
 allow_root=()
 [ "$(id -u)" -eq 0 ] && allow_root=(--allow-root)
-lintian "${allow_root[@]}" --fail-on error,warning --display-info --pedantic "$deb" || fail "lintian complained"
+lintian "${allow_root[@]}" --fail-on error,warning --display-info --pedantic "$changes" ||
+    fail "lintian complained"
+say "lintian: no error, no warning"
 
-tree="$(mktemp -d)"
-trap 'rm -rf "$tree"' EXIT
-dpkg-deb -x "$deb" "$tree"
-share="$tree/usr/share"
+# What the package installs, as freedesktop's and man's own tools see it.
+deb="$work/first/${source_name}_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
+[ -f "$deb" ] || fail "no $(basename "$deb")"
+files="$work/files"
+dpkg-deb -x "$deb" "$files"
+share="$files/usr/share"
 
 entries=("$share"/applications/*.desktop)
-[ ${#entries[@]} -eq 1 ] && [ -f "${entries[0]}" ] || fail "expected one desktop entry"
+{ [ ${#entries[@]} -eq 1 ] && [ -f "${entries[0]}" ]; } || fail "expected one desktop entry"
 entry="${entries[0]}"
 out="$(desktop-file-validate "$entry" 2>&1)" || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 command="$(sed -n 's/^Exec=//p' "$entry")"
-[ -x "$tree/usr/bin/$command" ] || fail "the entry starts $command, which the package does not hold"
+[ -x "$files/usr/bin/$command" ] || fail "the entry starts $command, which the package does not hold"
 
 infos=("$share"/metainfo/*.metainfo.xml)
-[ ${#infos[@]} -eq 1 ] && [ -f "${infos[0]}" ] || fail "expected one metainfo file"
+{ [ ${#infos[@]} -eq 1 ] && [ -f "${infos[0]}" ]; } || fail "expected one metainfo file"
 info="${infos[0]}"
 out="$(appstreamcli validate --no-net --pedantic --no-color "$info" 2>&1)" || fail "appstreamcli: $out"
 ! grep -q '^[EW]:' <<<"$out" || fail "appstreamcli: $out"
@@ -53,14 +121,13 @@ id="$(xmllint --xpath 'string(/component/id)' "$info")"
 [ "$(xmllint --xpath 'string(//launchable[@type="desktop-id"])' "$info")" = "$id.desktop" ] ||
     fail "the metainfo launches something else than $id.desktop"
 binary="$(xmllint --xpath 'string(//provides/binary)' "$info")"
-[ -x "$tree/usr/bin/$binary" ] || fail "the metainfo provides $binary, which the package does not hold"
+[ -x "$files/usr/bin/$binary" ] || fail "the metainfo provides $binary, which the package does not hold"
 
 # The package's version is the upstream version and a Debian revision.
-version="$(dpkg-deb -f "$deb" Version)"
-logged="$(zcat "$share/doc/quorlin/changelog.Debian.gz" | dpkg-parsechangelog -l - -S Version)"
-[ "$logged" = "$version" ] || fail "changelog says $logged, the package is $version"
 released="$(xmllint --xpath 'string(//releases/release[1]/@version)' "$info")"
-[ "$released" = "${version%-*}" ] || fail "newest metainfo release is $released, the package is $version"
+[ "$released" = "$upstream" ] || fail "newest metainfo release is $released, the package is $version"
+grep -q "^project(Quorlin VERSION $upstream " "$root/CMakeLists.txt" ||
+    fail "CMakeLists.txt gives another version than the changelog's $upstream"
 
 out="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$share/man/man1/quorlin.1.gz" 2>&1 >/dev/null)"
 [ -z "$out" ] || fail "man: $out"
@@ -69,4 +136,93 @@ svg="$(sed -n 's/^Icon=//p' "$entry")"
 svg="$share/icons/hicolor/scalable/apps/$svg.svg"
 xmllint --noout "$svg" || fail "$svg is not well-formed"
 rsvg-convert -w 128 -h 128 "$svg" -o "$artifacts/icon-scalable-128.png" || fail "$svg does not render"
-echo "package: ok"
+say "desktop entry, metainfo, manual page and icon: ok"
+
+# Reproducible: the source package unpacked under a longer, other path and
+# built again with another umask, time zone and clock reading gives the same
+# bytes. dpkg-buildpackage takes SOURCE_DATE_EPOCH from the changelog.
+second="$work/second/a/longer/build/path"
+mkdir -p "$second"
+dpkg-source -x "$work/first/${source_name}_$version.dsc" "$second/$source_name-$upstream" >"$work/unpack.log" 2>&1 ||
+    fail "dpkg-source -x: $(cat "$work/unpack.log")"
+(umask 002 && TZ=Asia/Shanghai build "$second/$source_name-$upstream" "$work/second.log" -b)
+differ=()
+for f in "${debs[@]}"; do
+    [ -f "$second/$f" ] || fail "the second build made no $f"
+    cmp -s "$work/first/$f" "$second/$f" || differ+=("$f")
+done
+if [ ${#differ[@]} -gt 0 ]; then
+    for f in "${differ[@]}"; do
+        diffoscope --text - "$work/first/$f" "$second/$f" | head -n 300 || true
+    done
+    fail "not reproducible: ${differ[*]} differ between the two builds"
+fi
+say "reproducible: ${#debs[@]} .deb files byte-identical across two builds"
+
+# autopkgtest in a throwaway root. Every datagram of its tests stays inside
+# a network namespace of its own (debian/tests/).
+if [ "${QUORLIN_THROWAWAY_ROOT:-}" = 1 ]; then
+    backend=(null)
+    where="this throwaway root"
+else
+    [ "$(id -u)" -eq 0 ] || fail "autopkgtest needs root to make its throwaway root (debootstrap, chroot)"
+    # shellcheck source=/dev/null
+    codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+    [ -n "$codename" ] || fail "/etc/os-release names no VERSION_CODENAME"
+    # The Debian archive of this machine's own apt sources (deb822 or
+    # one-line); with none found, debootstrap's default.
+    archive="$(
+        {
+            sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null
+            sed -n 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]\+\).*/\2/p' \
+                /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null
+        } | tr ' ' '\n' | grep -E '^https?://[^[:space:]]+/debian/?$' | head -n 1 || true
+    )"
+    mirror=(${archive:+"$archive"})
+    if [ ! -e "/usr/share/debootstrap/scripts/$codename" ]; then
+        # A debootstrap older than the release: testing is made as sid is.
+        mirror=("${archive:-http://deb.debian.org/debian}" /usr/share/debootstrap/scripts/sid)
+    fi
+    sysroot="$work/root"
+    made=false
+    for attempt in 1 2 3; do
+        say "making a minimal $codename root from ${archive:-the default archive} (try $attempt)"
+        if debootstrap --variant=minbase "$codename" "$sysroot" "${mirror[@]}" \
+            >"$work/debootstrap.log" 2>&1; then
+            made=true
+            break
+        fi
+        tail -n 5 "$work/debootstrap.log" >&2
+        rm -rf --one-file-system "$sysroot"
+        sleep $((attempt * 15))
+    done
+    $made || fail "no $codename root could be made; autopkgtest did not run"
+    echo 'Acquire::Retries "5";' >"$sysroot/etc/apt/apt.conf.d/80quorlin-retries"
+    # shellcheck source=/dev/null
+    # A frozen copy of testing has an expired Release file.
+    [ -n "$(. /etc/os-release && echo "${VERSION_ID:-}")" ] ||
+        echo 'Acquire::Check-Valid-Until "false";' >"$sysroot/etc/apt/apt.conf.d/80quorlin-valid"
+    cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
+    # This machine's downloaded packages are of the same release: the root
+    # takes them from there instead of the network.
+    if [ -d /var/cache/apt/archives ]; then
+        mounts+=(var/cache/apt/archives)
+    fi
+    for m in "${mounts[@]}"; do
+        mkdir -p "$sysroot/$m"
+        mount --bind "/$m" "$sysroot/$m"
+    done
+    backend=(chroot "$sysroot")
+    where="a throwaway $codename root"
+fi
+say "autopkgtest in $where"
+status=0
+autopkgtest --output-dir "$work/autopkgtest" --summary-file "$work/autopkgtest.summary" \
+    "$changes" -- "${backend[@]}" >"$work/autopkgtest.log" 2>&1 || status=$?
+cp "$work/autopkgtest.log" "$artifacts/autopkgtest.log"
+sed 's/^/autopkgtest: /' "$work/autopkgtest.summary" 2>/dev/null || true
+[ "$status" -eq 0 ] || {
+    tail -n 60 "$work/autopkgtest.log" >&2
+    fail "autopkgtest failed (exit $status; log in artifacts/autopkgtest.log)"
+}
+say "ok"
