@@ -252,7 +252,7 @@ namespace {
 // Ends a modal run of a flooded window with `end` and checks that the run is
 // over as a cancel, both sides stopped, and no receive thread or socket left.
 // The close sequence stops the sides through their handlers, which reset
-// their buttons; Esc leaves that to the end of the run.
+// their buttons; Esc ends the run first, and the fields change no more.
 void endTheRunUnderFlood(const char* clientAddress, bool closeSequence, const std::function<void(CDatagramDlg&)>& end)
 {
     Window w(clientAddress);
