@@ -5,13 +5,21 @@
 
 #include <cstring>
 
+namespace {
+
+bool fixedIn(const PlatformChoice::Session& session)
+{
+    return session.qtMajor > PlatformChoice::kFixedMajor
+           || (session.qtMajor == PlatformChoice::kFixedMajor && session.qtMinor >= PlatformChoice::kFixedMinor);
+}
+
+} // namespace
+
 QByteArray PlatformChoice::platformFor(const Session& session)
 {
     if (session.platformChosen || !session.waylandDisplay || !session.x11Display)
         return QByteArray();
-    const bool fixed
-        = session.qtMajor > kFixedMajor || (session.qtMajor == kFixedMajor && session.qtMinor >= kFixedMinor);
-    return fixed ? QByteArray() : QByteArrayLiteral("xcb");
+    return fixedIn(session) ? QByteArray() : QByteArrayLiteral("xcb");
 }
 
 PlatformChoice::Session PlatformChoice::current(int argc, char** argv)
@@ -33,7 +41,13 @@ PlatformChoice::Session PlatformChoice::current(int argc, char** argv)
 
 void PlatformChoice::apply(int argc, char** argv)
 {
-    const QByteArray platform = platformFor(current(argc, argv));
+    const Session session = current(argc, argv);
+    const QByteArray platform = platformFor(session);
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
+    // Where such a Qt still runs on Wayland (no XWayland, or the user's own
+    // choice), the compose input context stands in for the compositor's
+    // text input; it is what xcb uses anyway when none is named.
+    if (!fixedIn(session) && qEnvironmentVariableIsEmpty("QT_IM_MODULE"))
+        qputenv("QT_IM_MODULE", "compose");
 }

@@ -11,11 +11,10 @@
 // there is one. The first caret a focused text field draws gets there
 // (QTextLayout::drawCursor asks the input method for its direction), and so
 // does any focus change. Newer qtwayland checks for the device (6.6 does;
-// earlier releases are taken as affected). Steering Qt to another input
-// context (QT_IM_MODULE) or away from a text-input protocol
-// (QT_WAYLAND_TEXT_INPUT_PROTOCOL) would change input methods for every
-// Wayland user and still leave other protocols exposed, so on an affected
-// Qt the program runs through XWayland when the session offers it.
+// earlier releases are taken as affected). On an affected Qt the program
+// runs through XWayland when the session offers it, which keeps the input
+// methods the user has; only where there is none to run through (or the
+// user named Wayland) does it steer Qt to another input context.
 class PlatformChoice {
 public:
     struct Session {

@@ -1,9 +1,9 @@
 #include "ui/MainWindowFields.h"
 
-#include "ui/DescriptorReserve.h"
+#include "guard/DescriptorReserve.h"
+#include "guard/MemoryReserve.h"
 #include "ui/DialogUnits.h"
 #include "ui/MainWindowTemplate.h"
-#include "ui/MemoryReserve.h"
 #include "ui/PeerListBox.h"
 
 #include <QCheckBox>
@@ -18,6 +18,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <cstdio>
 
 namespace {
 
@@ -298,6 +300,13 @@ void MainWindowFields::showError(const QString& text)
     // throws std::bad_alloc and the failed Start is abandoned unreported.
     const MemoryReserve::Lease room(MemoryReserve::instance());
     const DescriptorReserve::Lease spares(DescriptorReserve::instance());
+    // A limit lowered below the spares' numbers leaves them useless: a box
+    // that cannot get its descriptors is mapped, never drawn, and blocks the
+    // window for good. The message goes where it can still be read.
+    if (!spares.enough()) {
+        std::fprintf(stderr, "quorlin: %s (too few file descriptors to show it)\n", text.toLocal8Bit().constData());
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok, &m_window);
     box.exec();
 }

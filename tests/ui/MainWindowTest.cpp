@@ -1,5 +1,4 @@
 #include "app/CDatagramApp.h"
-#include "app/DisplayCheck.h"
 #include "app/PlatformChoice.h"
 #include "net/ReceiveThread.h"
 #include "net/UdpSocket.h"
@@ -10,7 +9,6 @@
 #include "tests/ui/DialogDriver.h"
 #include "text/NarrowEncoding.h"
 #include "ui/CAboutDlg.h"
-#include "ui/DescriptorReserve.h"
 #include "ui/PeerListBox.h"
 #include "ui/QtFieldOperations.h"
 
@@ -24,14 +22,11 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <netinet/in.h>
 
-#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -708,46 +703,6 @@ TEST(TextInUtf8, ShowsSendsAndCutsInUtf8)
     EXPECT_EQ(w.replied(QString(96, QChar('a')) + kNi), std::string(96, 'a') + "\xE4\xBD\xA0");
 }
 
-// At the descriptor limit the reserve is what the error box gets: the lease
-// hands over exactly the spares, on the lowest numbers, and takes them back.
-TEST(ErrorBoxReserve, AtTheLimitTheLeaseFreesTheSparesAndTakesThemBack)
-{
-    rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const auto openNull = [] { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); };
-    const int probe = openNull();
-    ASSERT_GE(probe, 0);
-    ::close(probe);
-    DescriptorReserve reserve;
-    reserve.fill(DescriptorReserve::kForErrorBox);
-    ASSERT_EQ(reserve.held(), DescriptorReserve::kForErrorBox);
-    // Only the spares stand between the process and its limit.
-    std::vector<int> filler;
-    rlimit tight = saved;
-    tight.rlim_cur = 64;
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    for (int fd = openNull(); fd >= 0; fd = openNull())
-        filler.push_back(fd);
-    EXPECT_EQ(errno, EMFILE);
-    {
-        const DescriptorReserve::Lease lease(reserve);
-        EXPECT_EQ(reserve.held(), 0);
-        std::vector<int> box;
-        for (int fd = openNull(); fd >= 0 && box.size() < 10; fd = openNull())
-            box.push_back(fd);
-        EXPECT_EQ(box.size(), std::size_t(DescriptorReserve::kForErrorBox));
-        for (int fd : box) {
-            EXPECT_LE(fd, probe + DescriptorReserve::kForErrorBox) << "a spare was not among the lowest numbers";
-            ::close(fd);
-        }
-    }
-    EXPECT_EQ(reserve.held(), DescriptorReserve::kForErrorBox);
-    EXPECT_LT(openNull(), 0) << "the lease did not take the spares back";
-    for (int fd : filler)
-        ::close(fd);
-    ::setrlimit(RLIMIT_NOFILE, &saved);
-}
-
 // XWayland stands in for Wayland only where Qt's Wayland plugin can crash and
 // only when the user left the platform to the program.
 TEST(StartUp, FallsBackToXWaylandOnlyForAnAffectedQtInASessionThatOffersIt)
@@ -771,72 +726,6 @@ TEST(StartUp, FallsBackToXWaylandOnlyForAnAffectedQtInASessionThatOffersIt)
         const PlatformChoice::Session session { c.wayland, c.x11, c.chosen, c.major, c.minor };
         EXPECT_EQ(PlatformChoice::platformFor(session), QByteArray(c.platform))
             << c.wayland << c.x11 << c.chosen << " Qt " << c.major << "." << c.minor;
-    }
-}
-
-namespace {
-
-// What listens in a display-check row: socket paths, and "host:port".
-std::vector<std::string> g_listening;
-
-bool listensAt(const std::string& where)
-{
-    return std::find(g_listening.begin(), g_listening.end(), where) != g_listening.end();
-}
-
-} // namespace
-
-// Without a display the program names the problem in one line instead of
-// letting Qt abort; a platform the user named is Qt's to judge, but for
-// xcb, whose display is checked; Wayland alone is a usable session.
-TEST(StartUp, TellsInOneLineWhyThereIsNoDisplayToOpen)
-{
-    struct Case {
-        DisplayCheck::Session session;
-        std::vector<std::string> listening;
-        std::string problem;
-    };
-    const std::string noDisplay = "quorlin: no display: set DISPLAY or WAYLAND_DISPLAY";
-    const Case kCases[] = {
-        { { "", "", "", "" }, {}, noDisplay },
-        { { "", "", "/run/user/0", "" }, { "/tmp/.X11-unix/X0" }, noDisplay },
-        { { ":0", "", "", "" }, { "/tmp/.X11-unix/X0" }, "" },
-        { { ":0.0", "", "", "" }, { "/tmp/.X11-unix/X0" }, "" },
-        { { "unix:3.1", "", "", "" }, { "/tmp/.X11-unix/X3" }, "" },
-        { { ":251", "", "", "" }, { "/tmp/.X11-unix/X0" }, "quorlin: cannot connect to the display \":251\"" },
-        { { "localhost:10.0", "", "", "" }, { "localhost:6010" }, "" },
-        { { "localhost:10.0", "", "", "" }, { "/tmp/.X11-unix/X10" },
-            "quorlin: cannot connect to the display \"localhost:10.0\"" },
-        { { "/tmp/launch-x/org.x:0", "", "", "" }, { "/tmp/launch-x/org.x:0" }, "" },
-        { { "garbage", "", "", "" }, {}, "quorlin: cannot connect to the display \"garbage\"" },
-        { { ":", "", "", "" }, {}, "quorlin: cannot connect to the display \":\"" },
-        { { "decnet::0", "", "", "" }, { "decnet:6000" }, "quorlin: cannot connect to the display \"decnet::0\"" },
-        { { ":0x", "", "", "" }, { "/tmp/.X11-unix/X0" }, "quorlin: cannot connect to the display \":0x\"" },
-        // Wayland alone, and Wayland beside an X display
-        { { "", "wayland-0", "/run/user/0", "" }, { "/run/user/0/wayland-0" }, "" },
-        { { "", "/run/wl/w", "", "" }, { "/run/wl/w" }, "" },
-        { { "", "wayland-0", "", "" }, { "/wayland-0" },
-            "quorlin: cannot connect to the Wayland display \"wayland-0\"" },
-        { { "", "wayland-1", "/run/user/0", "" }, { "/run/user/0/wayland-0" },
-            "quorlin: cannot connect to the Wayland display \"wayland-1\"" },
-        { { ":0", "wayland-1", "/run/user/0", "" }, { "/tmp/.X11-unix/X0" }, "" },
-        { { ":0", "wayland-0", "/run/user/0", "" }, { "/run/user/0/wayland-0" }, "" },
-        { { ":1", "wayland-1", "/run/user/0", "" }, {}, "quorlin: cannot connect to the display \":1\"" },
-        // the user's own platform
-        { { "", "", "", "offscreen" }, {}, "" },
-        { { ":251", "", "", "wayland" }, {}, "" },
-        { { "", "wayland-0", "/run/user/0", "xcb" }, { "/run/user/0/wayland-0" }, "quorlin: no display: set DISPLAY" },
-        { { ":1", "wayland-0", "/run/user/0", "xcb" }, { "/run/user/0/wayland-0" },
-            "quorlin: cannot connect to the display \":1\"" },
-        { { ":1", "", "", "xcb:nograb" }, { "/tmp/.X11-unix/X1" }, "" },
-    };
-    const DisplayCheck::Probe probe { [](const std::string& path) { return listensAt(path); },
-        [](const std::string& host, int port) { return listensAt(host + ":" + std::to_string(port)); } };
-    for (const Case& c : kCases) {
-        g_listening = c.listening;
-        EXPECT_EQ(DisplayCheck::problem(c.session, probe), c.problem)
-            << "DISPLAY=" << c.session.display << " WAYLAND_DISPLAY=" << c.session.waylandDisplay
-            << " platform=" << c.session.platform;
     }
 }
 

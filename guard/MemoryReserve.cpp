@@ -1,4 +1,4 @@
-#include "ui/MemoryReserve.h"
+#include "guard/MemoryReserve.h"
 
 #include <sys/mman.h>
 

@@ -1,7 +1,6 @@
-#include "ui/DescriptorReserve.h"
+#include "guard/DescriptorReserve.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "guard/Descriptors.h"
 
 DescriptorReserve& DescriptorReserve::instance()
 {
@@ -17,20 +16,13 @@ DescriptorReserve::~DescriptorReserve()
 void DescriptorReserve::fill(int count)
 {
     m_wanted = count;
-    m_spares.reserve(static_cast<std::size_t>(count));
-    while (held() < count) {
-        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return;
-        m_spares.push_back(fd);
-    }
+    std::vector<int> more = Descriptors::open(count - held());
+    m_spares.insert(m_spares.end(), more.begin(), more.end());
 }
 
 void DescriptorReserve::release()
 {
-    for (const int fd : m_spares)
-        ::close(fd);
-    m_spares.clear();
+    Descriptors::close(m_spares);
 }
 
 DescriptorReserve::Lease::Lease(DescriptorReserve& reserve)
@@ -38,6 +30,7 @@ DescriptorReserve::Lease::Lease(DescriptorReserve& reserve)
     , m_wanted(reserve.m_wanted)
 {
     m_reserve.release();
+    m_enough = Descriptors::freeUpTo(m_wanted) >= m_wanted;
 }
 
 DescriptorReserve::Lease::~Lease()

@@ -9,15 +9,18 @@
 // reserve is let go just before the box shows and taken back once it
 // closes, the way servers keep one for accept() running out. The spares are
 // opened first, so they hold the lowest numbers, which are what a lowered
-// limit still allows.
+// limit still allows; a limit lowered below them leaves them useless, which
+// the lease tells.
 class DescriptorReserve {
 public:
-    // Measured on X11 (Xvfb) with a Start failing for want of descriptors:
+    // Measured with a Start failing for want of descriptors. X11 (Xvfb):
     // the box holds two at once, the icon theme's cache (which Qt keeps open
     // from then on) and one passing descriptor (the theme's index file, then
     // the shared-memory segment of the box's backing store, which the X
     // server hands over the connection). Without room for that segment the
     // kernel drops it, xcb closes the connection and nothing is drawn again.
+    // Native Wayland (sway, Qt 6.8): the box was drawn with only the two
+    // spares free.
     static constexpr int kForErrorBox = 2;
 
     // The process's reserve.
@@ -42,9 +45,14 @@ public:
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
 
+        // Whether as many descriptors as the reserve was filled with can be
+        // had now, under the limit as it is at this moment.
+        bool enough() const { return m_enough; }
+
     private:
         DescriptorReserve& m_reserve;
         int m_wanted;
+        bool m_enough;
     };
 
 private:
