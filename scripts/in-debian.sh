@@ -7,20 +7,29 @@
 # carries over from one run to the next. Needs root.
 # The last line is "debian VERSION: N passed, 0 failed", VERSION being the
 # root's VERSION_ID, or its codename where it has none (testing).
-# Usage: scripts/in-debian.sh SUITE
+# Usage: scripts/in-debian.sh [--prepare] SUITE
 #   QUORLIN_DEBIAN_ROOT=DIR  use (and keep) the root in DIR instead, making it
-#                            first if DIR does not exist: for trying things by
-#                            hand, never for CI.
+#                            first if DIR does not exist.
+#   --prepare                only make the kept root and install the test set
+#                            in it, so that a later run finds it ready (.ci/run
+#                            prepares the next releases' roots while this
+#                            machine's own run builds).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 fail() { echo "in-debian: $*" >&2; exit 1; }
-[ $# -eq 1 ] || fail "usage: scripts/in-debian.sh SUITE (e.g. trixie, forky)"
+prepare=false
+if [ "${1:-}" = --prepare ]; then
+    prepare=true
+    shift
+fi
+[ $# -eq 1 ] || fail "usage: scripts/in-debian.sh [--prepare] SUITE (e.g. trixie, forky)"
 suite="$1"
 [[ "$suite" =~ ^[a-z][a-z0-9-]*$ ]] || fail "$suite is not a suite name"
 [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, chroot and bind mounts)"
 command -v debootstrap >/dev/null || fail "debootstrap is missing (scripts/bootstrap.sh test installs it)"
 
 keep="${QUORLIN_DEBIAN_ROOT:-}"
+! $prepare || [ -n "$keep" ] || fail "--prepare needs QUORLIN_DEBIAN_ROOT, the root to keep"
 if [ -n "$keep" ]; then
     sysroot="$keep"
 else
@@ -101,15 +110,25 @@ else
     tar -C "$root" --exclude='./build*' --exclude=./artifacts -cf - . | tar -xf - -C "$sysroot/src/quorlin"
 fi
 
+# Runs a command in the root as a fresh login would, from the tree's copy.
+in_root() {
+    # QUORLIN_THROWAWAY_ROOT: the run may install into this root (autopkgtest in place).
+    chroot "$sysroot" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb QUORLIN_THROWAWAY_ROOT=1 \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        /bin/bash -c "cd /src/quorlin && $1"
+}
+if $prepare; then
+    echo "in-debian: installing the test set inside the $suite root"
+    in_root 'scripts/bootstrap.sh test' || fail "the test set could not be installed in the $suite root"
+    exit 0
+fi
+
 # testing's os-release has no VERSION_ID.
 # shellcheck source=/dev/null
 release="$(. "$sysroot/etc/os-release" && echo "${ID:-debian} ${VERSION_ID:-${VERSION_CODENAME:-$suite}}")"
 echo "in-debian: scripts/test.sh inside the $release root"
 status=0
-# QUORLIN_THROWAWAY_ROOT: the run may install into this root (autopkgtest in place).
-chroot "$sysroot" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb QUORLIN_THROWAWAY_ROOT=1 \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    /bin/bash -c 'cd /src/quorlin && scripts/test.sh' 2>&1 | tee "$log" || status=$?
+in_root scripts/test.sh 2>&1 | tee "$log" || status=$?
 [ "$status" -eq 0 ] || fail "scripts/test.sh failed inside the $release root (exit $status)"
 line="$(grep -E '^total: [0-9]+ passed, 0 failed$' "$log" | tail -n 1)"
 [ -n "$line" ] || fail "scripts/test.sh printed no total inside the $release root"
