@@ -8,13 +8,22 @@
 smoke_pid=""     # the program, while it runs
 smoke_wid=""     # its main window, once mapped (X or XWayland)
 smoke_started=() # background processes that end with the session
+smoke_dirs=()    # temporary folders removed with it
 
+# The program first, then the rest newest first: the buses before the
+# server they talk to.
 smoke_cleanup() {
-    local p
-    [ -z "$smoke_pid" ] || kill -KILL "$smoke_pid" 2>/dev/null || true
-    for p in "${smoke_started[@]}"; do kill "$p" 2>/dev/null || true; done
-    for p in $smoke_pid "${smoke_started[@]}"; do wait "$p" 2>/dev/null || true; done
-    [ -z "${smoke_xdir:-}" ] || rm -rf "$smoke_xdir"
+    local i p
+    if [ -n "$smoke_pid" ]; then
+        kill -KILL "$smoke_pid" 2>/dev/null || true
+        wait "$smoke_pid" 2>/dev/null || true
+    fi
+    for ((i = ${#smoke_started[@]} - 1; i >= 0; i--)); do
+        p="${smoke_started[i]}"
+        kill "$p" 2>/dev/null || true
+        wait "$p" 2>/dev/null || true
+    done
+    [ ${#smoke_dirs[@]} -eq 0 ] || rm -rf "${smoke_dirs[@]}"
 }
 trap smoke_cleanup EXIT
 
@@ -31,20 +40,21 @@ smoke_fail() {
 # number itself (-displayfd), so parallel runs cannot collide, and admits
 # only clients holding its cookie.
 smoke_x_server() {
-    local cookie display=""
-    smoke_xdir="$(mktemp -d)"
-    mkfifo "$smoke_xdir/ready"
-    cookie="$(mcookie)"
+    local cookie display="" dir
+    dir="$(mktemp -d)"
+    smoke_dirs+=("$dir")
+    mkfifo "$dir/ready"
+    cookie="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
     # The server accepts every cookie in its file, whatever display it names.
-    : >"$smoke_xdir/auth"
-    xauth -q -f "$smoke_xdir/auth" add :0 . "$cookie"
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -auth "$smoke_xdir/auth" \
-        3>"$smoke_xdir/ready" >"$smoke_xdir/log" 2>&1 &
+    : >"$dir/auth"
+    xauth -q -f "$dir/auth" add :0 . "$cookie"
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -auth "$dir/auth" \
+        3>"$dir/ready" >"$dir/log" 2>&1 &
     smoke_started+=($!)
-    read -r -t 15 display <"$smoke_xdir/ready" || true
-    [ -n "$display" ] || { cat "$smoke_xdir/log" >&2; smoke_fail "the X server did not start"; }
-    xauth -q -f "$smoke_xdir/auth" add ":$display" . "$cookie"
-    export DISPLAY=":$display" XAUTHORITY="$smoke_xdir/auth"
+    read -r -t 15 display <"$dir/ready" || true
+    [ -n "$display" ] || { cat "$dir/log" >&2; smoke_fail "the X server did not start"; }
+    xauth -q -f "$dir/auth" add ":$display" . "$cookie"
+    export DISPLAY=":$display" XAUTHORITY="$dir/auth"
 }
 
 # Starts COMMAND... (the program, or a wrapper such as env before it) in the
