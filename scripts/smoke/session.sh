@@ -1,0 +1,113 @@
+# shellcheck shell=bash
+# What every smoke session shares: a private X server, the program started
+# and its windows waited for, and its end checked. Sourced by the sessions
+# in this folder, which set smoke_name (the prefix of their messages) first;
+# a step can make it local to head its own messages.
+# Everything started here ends with the sourcing shell.
+
+smoke_pid=""     # the program, while it runs
+smoke_wid=""     # its main window, once mapped (X or XWayland)
+smoke_started=() # background processes that end with the session
+smoke_dirs=()    # temporary folders removed with it
+
+# The program first, then the rest newest first: the buses before the
+# server they talk to.
+smoke_cleanup() {
+    local i p
+    if [ -n "$smoke_pid" ]; then
+        kill -KILL "$smoke_pid" 2>/dev/null || true
+        wait "$smoke_pid" 2>/dev/null || true
+    fi
+    for ((i = ${#smoke_started[@]} - 1; i >= 0; i--)); do
+        p="${smoke_started[i]}"
+        kill "$p" 2>/dev/null || true
+        wait "$p" 2>/dev/null || true
+    done
+    [ ${#smoke_dirs[@]} -eq 0 ] || rm -rf "${smoke_dirs[@]}"
+}
+trap smoke_cleanup EXIT
+
+# Prints MESSAGE and ends the session with status 1. A session that has
+# more to show (a compositor's log) defines smoke_on_fail.
+smoke_fail() {
+    echo "${smoke_name:-smoke}: $*" >&2
+    if declare -F smoke_on_fail >/dev/null; then smoke_on_fail || true; fi
+    exit 1
+}
+
+# Starts a private X server with one screen of GEOMETRY (WxHxDEPTH) and
+# exports DISPLAY and XAUTHORITY for it. The server picks a free display
+# number itself (-displayfd), so parallel runs cannot collide, and admits
+# only clients holding its cookie.
+smoke_x_server() {
+    local cookie display="" dir
+    dir="$(mktemp -d)"
+    smoke_dirs+=("$dir")
+    mkfifo "$dir/ready"
+    cookie="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
+    # The server accepts every cookie in its file, whatever display it names.
+    : >"$dir/auth"
+    xauth -q -f "$dir/auth" add :0 . "$cookie"
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -auth "$dir/auth" \
+        3>"$dir/ready" >"$dir/log" 2>&1 &
+    smoke_started+=($!)
+    read -r -t 15 display <"$dir/ready" || true
+    [ -n "$display" ] || { cat "$dir/log" >&2; smoke_fail "the X server did not start"; }
+    xauth -q -f "$dir/auth" add ":$display" . "$cookie"
+    export DISPLAY=":$display" XAUTHORITY="$dir/auth"
+}
+
+# Starts COMMAND... (the program, or a wrapper such as env before it) in the
+# background as the session's program.
+smoke_launch() {
+    "$@" &
+    smoke_pid=$!
+}
+
+# Prints the id of the program's visible window titled TITLE, waiting up to
+# SECONDS for it to map; prints nothing if none does. (--all: by default
+# xdotool takes a window that matches either the process or the title.)
+smoke_window() {
+    timeout "$2" xdotool search --all --sync --onlyvisible --pid "$smoke_pid" --name "^$1\$" 2>/dev/null | head -n1 || true
+}
+
+# Waits up to 15 s for the program's main window, titled Quorlin.
+smoke_main_window() {
+    smoke_wid="$(smoke_window Quorlin 15)"
+    [ -n "$smoke_wid" ] || smoke_fail "the window did not appear"
+}
+
+# How many visible windows the program has.
+smoke_windows() { xdotool search --onlyvisible --pid "$smoke_pid" 2>/dev/null | wc -l; }
+
+# Waits up to 5 s until the program has N visible windows.
+smoke_windows_become() {
+    local _
+    for _ in $(seq 50); do
+        [ "$(smoke_windows)" -eq "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to 5 s for the program to end after WHAT (Esc, a close request)
+# and checks that it ended with status 0.
+smoke_wait_end() {
+    local what="$1" status=0 _
+    for _ in $(seq 50); do
+        kill -0 "$smoke_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$smoke_pid" 2>/dev/null; then smoke_fail "still running 5 s after $what"; fi
+    wait "$smoke_pid" || status=$?
+    smoke_pid=""
+    [ "$status" -eq 0 ] || smoke_fail "exited with status $status after $what"
+}
+
+# Ends the program by Esc in its main window and checks its end. With no
+# window manager, windowfocus works where windowactivate fails.
+smoke_end_by_esc() {
+    xdotool windowfocus --sync "$smoke_wid"
+    xdotool key Escape
+    smoke_wait_end Esc
+}

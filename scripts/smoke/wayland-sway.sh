@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# A native Wayland session for Qt >= 6.6, inside a D-Bus session: headless
+# sway, which has an input seat. wtype types through its virtual keyboard,
+# swaymsg reads the window's title and sends the close request. The program
+# must show its window titled Quorlin (app id, floating, focused), log the
+# typed text and a datagram it echoes to a loopback sender, and exit 0 on
+# the compositor's close request. May run as a user of its own: it reads
+# only BIN and the helpers in SCRIPTS, never the checkout.
+# Usage: dbus-run-session -- wayland-sway.sh BIN SCRIPTS QT_VERSION (XDG_RUNTIME_DIR set, 0700)
+set -euo pipefail
+bin="$1"; scripts="$2"; qt_version="$3"; runtime="$XDG_RUNTIME_DIR"
+smoke_name="smoke: wayland"
+# shellcheck source=scripts/smoke/session.sh
+. "$(dirname "$0")/session.sh"
+sway=""
+smoke_on_fail() {
+    if [ -n "$sway" ] && ! kill -0 "$sway" 2>/dev/null; then tail -n 20 "$runtime/sway.log" >&2; fi
+}
+tree() { swaymsg -t get_tree | /usr/bin/python3 "$scripts/sway-window.py" "$smoke_pid"; }
+
+# wlroots keeps keymaps and output buffers in POSIX shared memory (a chroot
+# needs /dev/shm mounted).
+[ -w /dev/shm ] || smoke_fail "/dev/shm is not writable"
+# No XWayland (no DISPLAY to fall back on), no helpers of its own.
+printf 'xwayland disable\nswaybg_command -\nswaynag_command -\n' >"$runtime/sway.conf"
+WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "$runtime/sway.conf" >"$runtime/sway.log" 2>&1 &
+sway=$!
+smoke_started+=("$sway")
+socket=""; SWAYSOCK=""
+for _ in $(seq 100); do
+    socket="$(cd "$runtime" && find . -maxdepth 1 -name 'wayland-[0-9]*' ! -name '*.lock' -printf '%f\n' | head -n1)"
+    SWAYSOCK="$(find "$runtime" -maxdepth 1 -name 'sway-ipc.*.sock' | head -n1)"
+    [ -n "$socket" ] && [ -S "$runtime/$socket" ] && [ -S "$SWAYSOCK" ] && break
+    kill -0 "$sway" 2>/dev/null || break
+    sleep 0.1
+done
+if [ -z "$socket" ] || [ ! -S "$SWAYSOCK" ]; then
+    cat "$runtime/sway.log" >&2
+    smoke_fail "sway did not start"
+fi
+export SWAYSOCK WAYLAND_DISPLAY="$socket"
+
+/usr/libexec/at-spi-bus-launcher --launch-immediately &
+smoke_started+=($!)
+smoke_launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin"
+window=""
+for _ in $(seq 150); do
+    window="$(tree | grep "^Quorlin	" | head -n1)" || true
+    [ -n "$window" ] && break
+    kill -0 "$smoke_pid" 2>/dev/null || smoke_fail "the program ended"
+    sleep 0.1
+done
+[ -n "$window" ] || smoke_fail "no window titled Quorlin appeared"
+echo "smoke: wayland: window: $window"
+IFS='	' read -r _ app_id placement focus _ <<<"$window"
+[ "$app_id" = "org.quorlin.quorlin" ] || smoke_fail "app id is $app_id, not the desktop entry name"
+# sway floats a window whose minimum and maximum sizes are equal.
+[ "$placement" = floating ] || smoke_fail "the window is tiled: its size does not reach the compositor as fixed"
+[ "$focus" = focused ] || smoke_fail "the window does not have the focus"
+
+# Text into the server log, where the focus starts; then Tab to the server
+# start, Enter (the focus moves on to the stop button), seven Tabs to the
+# echo box, Space. One wtype for all: each one brings a keymap of its own,
+# and a key sent before the program has taken the keymap in is lost.
+wtype -s 300 -d 40 "typed on wayland" -k Tab -k Return -k Tab -k Tab -k Tab -k Tab -k Tab -k Tab -k Tab -k space
+timeout 10 /usr/bin/python3 "$scripts/udp-echo.py" "hello from sway" || smoke_fail "no echo from the server side"
+timeout 20 /usr/bin/python3 "$scripts/atspi-text.py" "$smoke_pid" "服务器 日志" 15 "typed on wayland" "hello from sway" ||
+    smoke_fail "the server log does not show the typed text and the datagram"
+if command -v grim >/dev/null; then grim "$runtime/smoke-wayland.png" || echo "smoke: wayland: no screenshot" >&2; fi
+
+# A close request from the compositor, as its close button or shortcut sends.
+swaymsg "[pid=$smoke_pid] kill" >/dev/null
+smoke_wait_end "the close request"
+if pgrep -f "^$bin" >/dev/null; then smoke_fail "a process of the program is left"; fi
+echo "smoke: wayland ok (native, Qt $qt_version)"

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The installed program on a private X server: its window's properties, a
+# drive by keyboard (type, Tab, the window menu, the About box) and its end
+# by Esc. Screenshots go to ARTIFACTS; quorlin-window.png is the window as
+# it maps, the one the README shows.
+# Usage: scripts/smoke/x11.sh BIN ARTIFACTS WM_CLASS
+set -euo pipefail
+bin="$1"; artifacts="$2"; wm_class="$3"
+smoke_name=smoke
+# shellcheck source=scripts/smoke/session.sh
+. "$(dirname "$0")/session.sh"
+shot() { sleep 0.3; import -window root "$artifacts/$1"; }
+
+smoke_x_server 1280x1024x24
+smoke_launch "$bin"
+smoke_main_window
+sleep 0.3
+import -window "$smoke_wid" "$artifacts/quorlin-window.png"
+
+props="$(xprop -id "$smoke_wid")"
+grep -q "_NET_WM_WINDOW_TYPE_NORMAL" <<<"$props" || smoke_fail "not a normal top-level window"
+! grep -q "WM_TRANSIENT_FOR" <<<"$props" || smoke_fail "transient window: no task-bar entry of its own"
+grep -q "_NET_WM_ICON(CARDINAL)" <<<"$props" || smoke_fail "no window icon"
+grep -qx "WM_CLASS(STRING) = \"quorlin\", \"$wm_class\"" <<<"$props" ||
+    smoke_fail "window class is not quorlin/$wm_class"
+min="$(sed -n "s/.*program specified minimum size: //p" <<<"$props")"
+max="$(sed -n "s/.*program specified maximum size: //p" <<<"$props")"
+if [ -z "$min" ] || [ "$min" != "$max" ]; then smoke_fail "size not fixed ($min / $max)"; fi
+
+xdotool windowfocus --sync "$smoke_wid"
+# The focus starts in the server log; seven Tabs reach the server port
+# (the disabled stop button is passed over).
+xdotool type --delay 20 "typed into the server log"
+xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab
+xdotool type --delay 20 "4567"
+shot smoke-x11.png
+
+xdotool key alt+space
+smoke_windows_become 2 || smoke_fail "Alt+Space opened no window menu"
+shot smoke-x11-menu.png
+xdotool key a
+about="$(smoke_window "关于 Quorlin" 10)"
+[ -n "$about" ] || smoke_fail "the About box did not open from the window menu"
+shot smoke-x11-about.png
+xdotool windowfocus --sync "$about"
+xdotool key Return
+smoke_windows_become 1 || smoke_fail "Enter did not close the About box"
+
+smoke_end_by_esc
+echo "smoke: ok"
