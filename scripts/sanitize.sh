@@ -13,7 +13,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 symbolizer="$("$root/scripts/llvm-tool.sh" llvm-symbolizer)"
-qt_free='^(net|stress|fuzz)$'
+qt_free='^(text|net|guard|stress|fuzz)$'
 
 cd "$root"
 # Configures and builds the tree of one preset.

@@ -3,7 +3,6 @@
 #include "net/ReceiveThread.h"
 #include "net/UdpSocket.h"
 #include "tests/support/LoopbackPeer.h"
-#include "tests/support/Resources.h"
 #include "tests/support/UdpPortFree.h"
 #include "tests/support/Watchdog.h"
 #include "tests/ui/DialogDriver.h"
