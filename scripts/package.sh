@@ -203,11 +203,8 @@ else
     [ -n "$(. /etc/os-release && echo "${VERSION_ID:-}")" ] ||
         echo 'Acquire::Check-Valid-Until "false";' >"$sysroot/etc/apt/apt.conf.d/80quorlin-valid"
     cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
-    # This machine's downloaded packages are of the same release: the root
-    # takes them from there instead of the network.
-    if [ -d /var/cache/apt/archives ]; then
-        mounts+=(var/cache/apt/archives)
-    fi
+    # The root downloads into a cache of its own: sharing this machine's
+    # would share its lock too, and any apt run here would fail the tests.
     for m in "${mounts[@]}"; do
         mkdir -p "$sysroot/$m"
         mount --bind "/$m" "$sysroot/$m"
