@@ -72,7 +72,7 @@ if [ "$set_name" = test ]; then
         googletest libgtest-dev locales
         xvfb xauth xdotool imagemagick x11-utils file
         weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
-        debhelper devscripts dpkg-dev fakeroot lintian autopkgtest reprotest diffoscope-minimal
+        build-essential debhelper devscripts dpkg-dev fakeroot lintian autopkgtest reprotest diffoscope-minimal
         desktop-file-utils appstream libxml2-utils librsvg2-bin man-db
         shellcheck debootstrap
     )
