@@ -12,8 +12,10 @@ smoke_name="smoke-limits: start-up"
 
 # The display Qt is given and what must come of it. "line": one line on
 # standard error and status 1 (an abort would be 134, a hang 124);
-# "window": a window that ends on Esc with status 0; "runs": still running
-# after 3 s (where no window can be looked for). Commands are expanded here.
+# "window": a window that ends on Esc with status 0; "either": one of those
+# two (the path form of DISPLAY opens with a libxcb that knows it, 1.16 on);
+# "runs": still running after 3 s (where no window can be looked for).
+# Commands are expanded here.
 rows="$(
     cat <<'ROWS'
 line     no-display       env -u DISPLAY "$bin"
@@ -21,7 +23,7 @@ line     dead-display     env DISPLAY=:251 "$bin"
 line     dead-argument    "$bin" -display :251
 line     no-such-screen   env DISPLAY="$DISPLAY.5" "$bin"
 line     trailing-dot     env DISPLAY="$DISPLAY." "$bin"
-line     path-form        env DISPLAY="/tmp/.X11-unix/X${DISPLAY#:}" "$bin"
+either   path-form        env DISPLAY="/tmp/.X11-unix/X${DISPLAY#:}" "$bin"
 line     no-cookie        env XAUTHORITY=/dev/null "$bin"
 line     accepts-closes   env DISPLAY="127.0.0.1:$closing" "$bin"
 line     backlog-full     env DISPLAY=":$stuck" "$bin"
@@ -69,6 +71,23 @@ while read -r expect name command; do
         continue
     fi
     case "$expect" in
+    either)
+        smoke_launch eval "exec $command" 2>"$runtime/err"
+        smoke_wid="$(smoke_window Quorlin 15)"
+        if [ -n "$smoke_wid" ]; then
+            smoke_end_by_esc
+            echo "$smoke_name $name: a window, ended by Esc"
+            continue
+        fi
+        status=0
+        wait "$smoke_pid" || status=$?
+        smoke_pid=""
+        out="$(cat "$runtime/err")"
+        if [ "$status" -ne 1 ] || [ "$(wc -l <<<"$out")" -ne 1 ] || [[ "$out" != quorlin:* ]]; then
+            smoke_fail "$name: no window, and status $status: $out"
+        fi
+        echo "$smoke_name $name: $out"
+        ;;
     line)
         set +e
         out="$(eval "timeout 20 $command" 2>&1 >/dev/null)"
