@@ -64,7 +64,7 @@ install -m 0644 "$root/scripts/smoke/session.sh" "$root/scripts/sway-window.py" 
 chmod -R a+rX "$prefix"
 user=""
 stage_pids() { if [ -n "$user" ]; then pgrep -u "$user" || true; fi; }
-# shellcheck disable=SC2317 # called from the EXIT trap
+# shellcheck disable=SC2317,SC2329 # called from the EXIT trap
 stop_stage() {
     [ -n "$user" ] || return 0
     local left
