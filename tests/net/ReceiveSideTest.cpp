@@ -3,10 +3,10 @@
 #include "tests/support/FailingLauncher.h"
 #include "tests/support/FakeFieldOperations.h"
 #include "tests/support/LoopbackPeer.h"
+#include "tests/support/Resources.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 
 // What both sides' receive threads do alike, run once over each side; each
@@ -19,14 +19,6 @@ namespace {
 
 constexpr auto kWait = 5s;
 constexpr auto kQuiet = 100ms;
-
-std::size_t openDescriptors()
-{
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++n;
-    return n;
-}
 
 enum class Kind { Server, Client };
 
@@ -232,12 +224,12 @@ TEST(SideStart, AFailedThreadIsAFailedStart)
             FailingLauncher launcher(failure);
             Side side(kind, launcher);
             side.ops.failErrorBoxes(boxFails);
-            const std::size_t before = openDescriptors();
+            const int before = Resources::allDescriptors();
             EXPECT_NO_THROW(side.start());
             EXPECT_EQ(launcher.attempts(), 1);
             EXPECT_FALSE(side.running());
             EXPECT_EQ(side.local(), Ipv4Endpoint {}) << "the socket was kept";
-            EXPECT_EQ(openDescriptors(), before) << "the failed start left a descriptor open";
+            EXPECT_EQ(Resources::allDescriptors(), before) << "the failed start left a descriptor open";
             EXPECT_EQ(side.ops.errors(), boxFails ? Lines {} : Lines { side.threadError() });
             EXPECT_TRUE(side.ops.enabled(side.startButton()));
             EXPECT_FALSE(side.ops.enabled(side.stopButton()));

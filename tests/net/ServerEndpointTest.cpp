@@ -4,13 +4,13 @@
 #include "tests/support/FakeFieldOperations.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/PrivateNetwork.h"
+#include "tests/support/Resources.h"
 #include "tests/support/SendRecorder.h"
 #include "tests/support/UdpPortFree.h"
 #include "text/AddressText.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -24,14 +24,6 @@ constexpr auto kWait = 5s;
 // is over, whatever an earlier pass sent is already queued: a short quiet
 // check is enough.
 constexpr auto kQuiet = 100ms;
-
-std::size_t openDescriptors()
-{
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++n;
-    return n;
-}
 
 // A server listening on a port chosen by the system ("0").
 class ServerTest : public ::testing::Test {
@@ -347,9 +339,9 @@ TEST(ServerStart, PortInUseReportsOnceClosesItsSocketAndCanBeRetried)
     FakeFieldOperations ops;
     ServerEndpoint server(ops);
     ops.setField(IDC_SERVER_PORT, std::to_string(port));
-    const std::size_t before = openDescriptors();
+    const int before = Resources::allDescriptors();
     server.start();
-    EXPECT_EQ(openDescriptors(), before) << "the failed start left a descriptor open";
+    EXPECT_EQ(Resources::allDescriptors(), before) << "the failed start left a descriptor open";
     EXPECT_EQ(ops.errors(), Lines { "can not bind address" });
     EXPECT_FALSE(server.listening());
     EXPECT_TRUE(ops.enabled(IDC_SERVER_START));

@@ -46,6 +46,13 @@ int Resources::allThreads()
     return count;
 }
 
+int Resources::allDescriptors()
+{
+    int count = 0;
+    forEachEntry("/proc/self/fd", [&count](const std::string&) { ++count; });
+    return count;
+}
+
 long Resources::residentKiB()
 {
     std::ifstream status("/proc/self/status");

@@ -13,6 +13,8 @@ struct Resources {
     static Resources now();
     // Every thread of the process, pool workers included.
     static int allThreads();
+    // Every open descriptor of the process, whatever it refers to.
+    static int allDescriptors();
     // Resident set size of the process in KiB (VmRSS).
     static long residentKiB();
 
