@@ -16,7 +16,10 @@
 #                            machine's own run builds).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=scripts/debian-root.sh
+. "$root/scripts/debian-root.sh"
 fail() { echo "in-debian: $*" >&2; exit 1; }
+say() { echo "in-debian: $*"; }
 prepare=false
 if [ "${1:-}" = --prepare ]; then
     prepare=true
@@ -40,16 +43,11 @@ log="$(mktemp)"
 mounts=(proc sys dev dev/pts dev/shm)
 
 cleanup() {
-    local status=$? busy=false i m
-    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-        m="$sysroot/${mounts[i]}"
-        if mountpoint -q "$m"; then
-            umount "$m" 2>/dev/null || umount -l "$m" || busy=true
-        fi
-    done
-    # Never delete through a mount that is still there.
-    if [ -z "$keep" ] && ! $busy; then
-        rm -rf --one-file-system "$sysroot"
+    local status=$?
+    if [ -n "$keep" ]; then
+        debian_root_unmount "$sysroot" "${mounts[@]}" || true
+    else
+        debian_root_remove "$sysroot" "${mounts[@]}" || true
     fi
     rm -f "$log"
     exit "$status"
@@ -57,49 +55,19 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The Debian archive of this machine's own apt sources (deb822 or one-line);
-# with none found, Debian's default.
-archive="$(
-    {
-        sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null
-        sed -n 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]\+\).*/\2/p' \
-            /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null
-    } | tr ' ' '\n' | grep -E '^https?://[^[:space:]]+/debian/?$' | head -n 1 || true
-)"
+# The Debian archive of this machine's own apt sources; with none found,
+# Debian's default.
+archive="$(debian_archive)"
 archive="${archive:-http://deb.debian.org/debian}"
-# An older debootstrap knows no newer suite by name (Debian 12's has no
-# forky); sid's script makes any current suite.
-script=()
-scripts=/usr/share/debootstrap/scripts
-[ -e "$scripts/$suite" ] || script=("$scripts/sid")
-
 if [ ! -x "$sysroot/bin/bash" ] || [ -z "$keep" ]; then
-    [ -z "$keep" ] && rm -rf --one-file-system "$sysroot"
-    made=false
-    for attempt in 1 2 3; do
-        echo "in-debian: making a minimal $suite root from $archive (try $attempt)"
-        if debootstrap --variant=minbase "$suite" "$sysroot" "$archive" "${script[@]}" >"$log" 2>&1; then
-            made=true
-            break
-        fi
-        tail -n 5 "$log" >&2
-        rm -rf --one-file-system "$sysroot"
-        sleep $((attempt * 15))
-    done
-    $made || fail "no $suite root could be made from $archive after 3 tries; $suite was not tested"
+    [ -n "$keep" ] || debian_root_remove "$sysroot" "${mounts[@]}"
+    debian_root_make "$suite" "$sysroot" "$archive" "$log" ||
+        fail "no $suite root could be made from $archive after 3 tries; $suite was not tested"
 fi
-conf="$sysroot/etc/apt/apt.conf.d"
-# Downloads inside the root retry too.
-echo 'Acquire::Retries "5";' >"$conf/80quorlin-retries"
 # The archive may be a frozen copy, whose testing Release file has expired:
 # this root only tries the tree and is thrown away.
-echo 'Acquire::Check-Valid-Until "false";' >"$conf/80quorlin-frozen-archive"
-cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
-
-for m in "${mounts[@]}"; do
-    mkdir -p "$sysroot/$m"
-    mount --bind "/$m" "$sysroot/$m"
-done
+debian_root_configure "$sysroot" true
+debian_root_mount "$sysroot" "${mounts[@]}"
 
 # A copy of the tree as a clone holds it: tracked files only, no build folders.
 rm -rf "$sysroot/src/quorlin"
@@ -118,7 +86,7 @@ in_root() {
         /bin/bash -c "cd /src/quorlin && $1"
 }
 if $prepare; then
-    echo "in-debian: installing the test set inside the $suite root"
+    say "installing the test set inside the $suite root"
     in_root 'scripts/bootstrap.sh test' || fail "the test set could not be installed in the $suite root"
     exit 0
 fi
@@ -126,7 +94,7 @@ fi
 # testing's os-release has no VERSION_ID.
 # shellcheck source=/dev/null
 release="$(. "$sysroot/etc/os-release" && echo "${ID:-debian} ${VERSION_ID:-${VERSION_CODENAME:-$suite}}")"
-echo "in-debian: scripts/test.sh inside the $release root"
+say "scripts/test.sh inside the $release root"
 status=0
 in_root scripts/test.sh 2>&1 | tee "$log" || status=$?
 [ "$status" -eq 0 ] || fail "scripts/test.sh failed inside the $release root (exit $status)"
