@@ -1,56 +1,64 @@
 #!/usr/bin/env bash
 # Builds the Debian source and binary packages from a clean copy of the
-# tracked tree and checks them: lintian (pedantic; no error, no warning) on
-# the .changes, and so on the .dsc and every .deb it lists;
+# tracked tree and checks them: the build in a minimal root holding only
+# build-essential and the Build-Depends; lintian (pedantic; no error, no
+# warning) on the .changes, and so on the .dsc and every .deb it lists;
 # desktop-file-validate, appstreamcli, man and the icon on what the package
 # installs; a second build from the source package in another folder, with
 # another umask and time zone and later on the clock, giving byte-identical
 # .debs (diffoscope shows any difference); and the package's autopkgtest in
-# a throwaway root, never on this machine itself.
-#   QUORLIN_THROWAWAY_ROOT=1  this machine is itself a throwaway root: run
-#                             autopkgtest right here (its null backend).
-# Otherwise a minimal root of this machine's own release is made with
-# debootstrap and removed afterwards. Needs root for that. Output goes to
+# another such root, never on this machine itself.
+#   QUORLIN_THROWAWAY_ROOT=1  this machine is itself a throwaway root: build
+#                             and run autopkgtest right here (its null
+#                             backend).
+# Otherwise the roots are made with debootstrap, of this machine's own
+# release, and removed afterwards. Needs root for that. Output goes to
 # build-package/ (the packages) and artifacts/. Exits non-zero on the first
 # complaint.
+#   QUORLIN_PACKAGE_BUILD_ONLY=1  (used inside the build root) only make the
+#                             source package and the two builds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 work="$root/build-package"
 artifacts="$root/artifacts"
 started=$SECONDS
+# shellcheck source=scripts/debian-root.sh
+. "$root/scripts/debian-root.sh"
 fail() { echo "package: $*" >&2; exit 1; }
 say() { echo "package: $* ($((SECONDS - started)) s)"; }
 
-sysroot=""
-mounts=(proc sys dev dev/pts)
+build_only=false
+[ "${QUORLIN_PACKAGE_BUILD_ONLY:-}" = 1 ] && build_only=true
+here=false
+[ "${QUORLIN_THROWAWAY_ROOT:-}" = 1 ] && here=true
+# Both roots download into one cache of their own: sharing this machine's
+# would share its lock too, and any apt run here would fail the tests.
+mounts=(proc sys dev dev/pts var/cache/apt/archives)
+roots=()
 cleanup() {
-    local status=$?
-    if [ -n "$sysroot" ]; then
-        local busy=false
-        for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-            local m="$sysroot/${mounts[i]}"
-            if mountpoint -q "$m"; then
-                umount "$m" 2>/dev/null || umount -l "$m" || busy=true
-            fi
-        done
-        # Never delete through a mount that is still there.
-        $busy || rm -rf --one-file-system "$sysroot"
-    fi
+    local status=$? r
+    for r in "${roots[@]}"; do
+        debian_root_remove "$r" "${mounts[@]}" || true
+    done
     exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A run that was killed may have left its root's mounts behind.
-for m in var/cache/apt/archives dev/pts dev sys proc; do
-    if mountpoint -q "$work/root/$m"; then umount "$work/root/$m" || umount -l "$work/root/$m"; fi
-done
-rm -rf --one-file-system "$work"
-mkdir -p "$work/first" "$artifacts"
+if ! $build_only; then
+    # A run that was killed may have left its roots' mounts behind.
+    for r in "$work/build-root" "$work/test-root"; do
+        debian_root_unmount "$r" "${mounts[@]}"
+    done
+    rm -rf --one-file-system "$work"
+fi
+mkdir -p "$work" "$artifacts"
 source_name="$(sed -n 's/^Source: //p' "$root/debian/control")"
 version="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 upstream="${version%-*}"
 epoch="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Timestamp)"
+arch="$(dpkg-architecture -qDEB_HOST_ARCH)"
+second="$work/second/a/longer/build/path"
 
 # The tracked files, as a clone holds them (a copy without git: all but the
 # build folders).
@@ -62,28 +70,91 @@ tracked() {
             -o \( -type f -o -type l \) -printf '%P\0')
     fi
 }
-tree="$work/first/$source_name-$upstream"
-mkdir -p "$tree"
-(cd "$root" && tracked | tar --null -T - -cf -) | tar -xf - -C "$tree"
+# The source package and its two builds. The second unpacks the source
+# package under a longer, other path and builds it again with another umask,
+# time zone and clock reading; dpkg-buildpackage takes SOURCE_DATE_EPOCH from
+# the changelog. The time zones are POSIX strings, which need no tzdata.
+make_packages() {
+    local tree="$work/first/$source_name-$upstream"
+    mkdir -p "$tree" "$second"
+    (cd "$root" && tracked | tar --null -T - -cf -) | tar -xf - -C "$tree"
 
-# The upstream tarball is the tree without debian/, made the same way from
-# the same files every time: sorted names, the changelog's time, no owners.
-(cd "$tree" && find . -path ./debian -prune -o \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort) |
-    tar -C "$tree" --no-recursion -T - --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
-        --mode='a+rX,u+w,go-w' --transform="s,^,$source_name-$upstream/," --format=gnu -cf - |
-    gzip -9n >"$work/first/${source_name}_$upstream.orig.tar.gz"
+    # The upstream tarball is the tree without debian/, made the same way
+    # from the same files every time: sorted names, the changelog's time, no
+    # owners.
+    (cd "$tree" && find . -path ./debian -prune -o \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort) |
+        tar -C "$tree" --no-recursion -T - --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
+            --mode='a+rX,u+w,go-w' --transform="s,^,$source_name-$upstream/," --format=gnu -cf - |
+        gzip -9n >"$work/first/${source_name}_$upstream.orig.tar.gz"
 
-# Build output is kept for the log's tail on failure.
-build() { # DIR LOG DPKG-BUILDPACKAGE-ARGS...
-    local dir="$1" log="$2"
-    shift 2
-    (cd "$dir" && dpkg-buildpackage -us -uc -J"$(nproc)" "$@") >"$log" 2>&1 || {
-        tail -n 40 "$log" >&2
-        fail "dpkg-buildpackage failed in $dir (log: $log)"
+    # Build output is kept for the log's tail on failure.
+    build() { # DIR LOG DPKG-BUILDPACKAGE-ARGS...
+        local dir="$1" log="$2"
+        shift 2
+        (cd "$dir" && dpkg-buildpackage -us -uc -J"$(nproc)" "$@") >"$log" 2>&1 || {
+            tail -n 40 "$log" >&2
+            fail "dpkg-buildpackage failed in $dir (log: $log)"
+        }
     }
+    (umask 022 && TZ=UTC0 build "$tree" "$work/first.log")
+    say "built the source package and its binary packages"
+    dpkg-source -x "$work/first/${source_name}_$version.dsc" "$second/$source_name-$upstream" >"$work/unpack.log" 2>&1 ||
+        fail "dpkg-source -x: $(cat "$work/unpack.log")"
+    (umask 002 && TZ=CST-8 build "$second/$source_name-$upstream" "$work/second.log" -b)
+    say "built the binary packages again"
 }
-(umask 022 && TZ=UTC build "$tree" "$work/first.log")
-changes="$work/first/${source_name}_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).changes"
+
+if $build_only; then
+    make_packages
+    exit 0
+elif $here; then
+    make_packages
+else
+    [ "$(id -u)" -eq 0 ] || fail "needs root to make its throwaway roots (debootstrap, chroot)"
+    # shellcheck source=/dev/null
+    codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+    [ -n "$codename" ] || fail "/etc/os-release names no VERSION_CODENAME"
+    # The Debian archive of this machine's own apt sources; with none found,
+    # debootstrap's default.
+    archive="$(debian_archive)"
+    debian_root_make "$codename" "$work/test-root" "$archive" "$work/debootstrap.log" ||
+        fail "no $codename root could be made; the package was not built"
+    # A frozen copy of testing has an expired Release file.
+    frozen=false
+    # shellcheck source=/dev/null
+    [ -n "$(. /etc/os-release && echo "${VERSION_ID:-}")" ] || frozen=true
+    debian_root_configure "$work/test-root" "$frozen"
+    # One root builds, the other, still as debootstrap left it, runs the
+    # autopkgtest: the tests then see only what the package depends on.
+    cp -a "$work/test-root" "$work/build-root"
+    mkdir -p "$work/apt-cache/partial"
+    for r in "$work/build-root" "$work/test-root"; do
+        roots+=("$r")
+        debian_root_mount "$r" "${mounts[@]:0:4}"
+        mkdir -p "$r/var/cache/apt/archives"
+        mount --bind "$work/apt-cache" "$r/var/cache/apt/archives"
+    done
+    mkdir -p "$work/build-root/src/quorlin"
+    (cd "$root" && tracked | tar --null -T - -cf -) | tar -xf - -C "$work/build-root/src/quorlin"
+    in_build_root() {
+        chroot "$work/build-root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
+            PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+            DEBIAN_FRONTEND=noninteractive /bin/bash -c "cd /src/quorlin && $1"
+    }
+    say "installing build-essential and the Build-Depends in a minimal $codename root"
+    in_build_root 'apt-get update -qq && apt-get install -y -qq --no-install-recommends build-essential &&
+        apt-get build-dep -y -qq --no-install-recommends ./' >"$work/build-depends.log" 2>&1 || {
+        tail -n 20 "$work/build-depends.log" >&2
+        fail "the Build-Depends could not be installed"
+    }
+    in_build_root 'QUORLIN_PACKAGE_BUILD_ONLY=1 scripts/package.sh' ||
+        fail "the package could not be built in the $codename root"
+    mv "$work/build-root/src/quorlin/build-package"/* "$work/"
+    debian_root_remove "$work/build-root" "${mounts[@]}" || fail "the build root could not be removed"
+    roots=("$work/test-root")
+fi
+
+changes="$work/first/${source_name}_${version}_$arch.changes"
 [ -f "$changes" ] || fail "no $(basename "$changes")"
 mapfile -t debs < <(find "$work/first" -maxdepth 1 -name '*.deb' -printf '%f\n' | sort)
 [ ${#debs[@]} -ge 1 ] || fail "no .deb built"
@@ -138,14 +209,7 @@ xmllint --noout "$svg" || fail "$svg is not well-formed"
 rsvg-convert -w 128 -h 128 "$svg" -o "$artifacts/icon-scalable-128.png" || fail "$svg does not render"
 say "desktop entry, metainfo, manual page and icon: ok"
 
-# Reproducible: the source package unpacked under a longer, other path and
-# built again with another umask, time zone and clock reading gives the same
-# bytes. dpkg-buildpackage takes SOURCE_DATE_EPOCH from the changelog.
-second="$work/second/a/longer/build/path"
-mkdir -p "$second"
-dpkg-source -x "$work/first/${source_name}_$version.dsc" "$second/$source_name-$upstream" >"$work/unpack.log" 2>&1 ||
-    fail "dpkg-source -x: $(cat "$work/unpack.log")"
-(umask 002 && TZ=Asia/Shanghai build "$second/$source_name-$upstream" "$work/second.log" -b)
+# Reproducible: both builds give the same bytes.
 differ=()
 for f in "${debs[@]}"; do
     [ -f "$second/$f" ] || fail "the second build made no $f"
@@ -161,56 +225,12 @@ say "reproducible: ${#debs[@]} .deb files byte-identical across two builds"
 
 # autopkgtest in a throwaway root. Every datagram of its tests stays inside
 # a network namespace of its own (debian/tests/).
-if [ "${QUORLIN_THROWAWAY_ROOT:-}" = 1 ]; then
+if $here; then
     backend=(null)
     where="this throwaway root"
 else
-    [ "$(id -u)" -eq 0 ] || fail "autopkgtest needs root to make its throwaway root (debootstrap, chroot)"
-    # shellcheck source=/dev/null
-    codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
-    [ -n "$codename" ] || fail "/etc/os-release names no VERSION_CODENAME"
-    # The Debian archive of this machine's own apt sources (deb822 or
-    # one-line); with none found, debootstrap's default.
-    archive="$(
-        {
-            sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null
-            sed -n 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]\+\).*/\2/p' \
-                /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null
-        } | tr ' ' '\n' | grep -E '^https?://[^[:space:]]+/debian/?$' | head -n 1 || true
-    )"
-    mirror=(${archive:+"$archive"})
-    if [ ! -e "/usr/share/debootstrap/scripts/$codename" ]; then
-        # A debootstrap older than the release: testing is made as sid is.
-        mirror=("${archive:-http://deb.debian.org/debian}" /usr/share/debootstrap/scripts/sid)
-    fi
-    sysroot="$work/root"
-    made=false
-    for attempt in 1 2 3; do
-        say "making a minimal $codename root from ${archive:-the default archive} (try $attempt)"
-        if debootstrap --variant=minbase "$codename" "$sysroot" "${mirror[@]}" \
-            >"$work/debootstrap.log" 2>&1; then
-            made=true
-            break
-        fi
-        tail -n 5 "$work/debootstrap.log" >&2
-        rm -rf --one-file-system "$sysroot"
-        sleep $((attempt * 15))
-    done
-    $made || fail "no $codename root could be made; autopkgtest did not run"
-    echo 'Acquire::Retries "5";' >"$sysroot/etc/apt/apt.conf.d/80quorlin-retries"
-    # shellcheck source=/dev/null
-    # A frozen copy of testing has an expired Release file.
-    [ -n "$(. /etc/os-release && echo "${VERSION_ID:-}")" ] ||
-        echo 'Acquire::Check-Valid-Until "false";' >"$sysroot/etc/apt/apt.conf.d/80quorlin-valid"
-    cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
-    # The root downloads into a cache of its own: sharing this machine's
-    # would share its lock too, and any apt run here would fail the tests.
-    for m in "${mounts[@]}"; do
-        mkdir -p "$sysroot/$m"
-        mount --bind "/$m" "$sysroot/$m"
-    done
-    backend=(chroot "$sysroot")
-    where="a throwaway $codename root"
+    backend=(chroot "$work/test-root")
+    where="a throwaway minimal $codename root"
 fi
 say "autopkgtest in $where"
 status=0
