@@ -1,6 +1,7 @@
 #include "tests/support/SpinUntil.h"
 #include "tests/window/WindowHarness.h"
 #include "ui/CAboutDlg.h"
+#include "ui/MainWindowTemplate.h"
 #include "ui/PeerListBox.h"
 
 #include <QCheckBox>
@@ -19,9 +20,17 @@ using namespace window_test;
 
 namespace {
 
-// Every control but the labels, in template order.
-const std::vector<int> kTemplateOrder
-    = { 1000, 1001, 1002, 1003, 1004, 1006, 1007, 1008, 1009, 1010, 1012, 1013, 1014, 1016, 1017, 1018, 1020, 1021 };
+// Every control but the labels, in template order: the tab order is the
+// template's, so the test walks the template rather than a copy of it.
+std::vector<int> templateOrder()
+{
+    std::vector<int> ids;
+    for (const MainWindowTemplate::Control* c = MainWindowTemplate::begin(); c != MainWindowTemplate::end(); ++c)
+        if (c->kind != MainWindowTemplate::Kind::Label)
+            ids.push_back(c->id);
+    return ids;
+}
+const std::vector<int> kTemplateOrder = templateOrder();
 const std::vector<int> kSingleLineFields = { 1004, 1006, 1007, 1008, 1009, 1017 };
 const std::vector<int> kEnabledButtons = { 1001, 1003, 1013, 1016, 1020, 1021 };
 
