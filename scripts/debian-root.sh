@@ -50,6 +50,35 @@ debian_root_configure() {
     cp /etc/resolv.conf "$1/etc/resolv.conf"
 }
 
+# tracked_files TREE: the files of TREE as a clone holds them, NUL-separated
+# (a copy without git: all but the build folders).
+tracked_files() {
+    if git -C "$1" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git -C "$1" ls-files -z
+    else
+        (cd "$1" && find . \( -path './build*' -o -path ./artifacts -o -path ./.git \) -prune \
+            -o \( -type f -o -type l \) -printf '%P\0')
+    fi
+}
+
+# debian_root_copy_tree DIR TREE: a fresh copy of TREE's files at
+# DIR/src/quorlin, where debian_root_run starts.
+debian_root_copy_tree() {
+    rm -rf "$1/src/quorlin"
+    mkdir -p "$1/src/quorlin"
+    (cd "$2" && tracked_files . | tar --null -T - -cf -) | tar -xf - -C "$1/src/quorlin"
+}
+
+# debian_root_run DIR COMMAND [NAME=VALUE...]: COMMAND in the root as a fresh
+# login would, in the tree's copy, with only the environment given.
+debian_root_run() {
+    local dir="$1" command="$2"
+    shift 2
+    chroot "$dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@" \
+        /bin/bash -c "cd /src/quorlin && $command"
+}
+
 # debian_root_mount DIR MOUNT...: binds each /MOUNT on DIR/MOUNT, in order
 # (a folder before those inside it).
 debian_root_mount() {

@@ -70,21 +70,9 @@ debian_root_configure "$sysroot" true
 debian_root_mount "$sysroot" "${mounts[@]}"
 
 # A copy of the tree as a clone holds it: tracked files only, no build folders.
-rm -rf "$sysroot/src/quorlin"
-mkdir -p "$sysroot/src/quorlin"
-if git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    (cd "$root" && git ls-files -z | tar --null -T - -cf -) | tar -xf - -C "$sysroot/src/quorlin"
-else
-    tar -C "$root" --exclude='./build*' --exclude=./artifacts -cf - . | tar -xf - -C "$sysroot/src/quorlin"
-fi
-
-# Runs a command in the root as a fresh login would, from the tree's copy.
-in_root() {
-    # QUORLIN_THROWAWAY_ROOT: the run may install into this root (autopkgtest in place).
-    chroot "$sysroot" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb QUORLIN_THROWAWAY_ROOT=1 \
-        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        /bin/bash -c "cd /src/quorlin && $1"
-}
+debian_root_copy_tree "$sysroot" "$root"
+# QUORLIN_THROWAWAY_ROOT: the run may install into this root (autopkgtest in place).
+in_root() { debian_root_run "$sysroot" "$1" QUORLIN_THROWAWAY_ROOT=1; }
 if $prepare; then
     say "installing the test set inside the $suite root"
     in_root 'scripts/bootstrap.sh test' || fail "the test set could not be installed in the $suite root"

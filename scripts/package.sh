@@ -33,12 +33,13 @@ here=false
 [ "${QUORLIN_THROWAWAY_ROOT:-}" = 1 ] && here=true
 # Both roots download into one cache of their own: sharing this machine's
 # would share its lock too, and any apt run here would fail the tests.
-mounts=(proc sys dev dev/pts var/cache/apt/archives)
+mounts=(proc sys dev dev/pts)
+cache=var/cache/apt/archives
 roots=()
 cleanup() {
     local status=$? r
     for r in "${roots[@]}"; do
-        debian_root_remove "$r" "${mounts[@]}" || true
+        debian_root_remove "$r" "${mounts[@]}" "$cache" || true
     done
     exit "$status"
 }
@@ -48,7 +49,7 @@ trap 'exit 130' INT TERM
 if ! $build_only; then
     # A run that was killed may have left its roots' mounts behind.
     for r in "$work/build-root" "$work/test-root"; do
-        debian_root_unmount "$r" "${mounts[@]}"
+        debian_root_unmount "$r" "${mounts[@]}" "$cache"
     done
     rm -rf --one-file-system "$work"
 fi
@@ -60,16 +61,6 @@ epoch="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Timestamp)"
 arch="$(dpkg-architecture -qDEB_HOST_ARCH)"
 second="$work/second/a/longer/build/path"
 
-# The tracked files, as a clone holds them (a copy without git: all but the
-# build folders).
-tracked() {
-    if git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-        git -C "$root" ls-files -z
-    else
-        (cd "$root" && find . \( -path './build*' -o -path ./artifacts -o -path ./.git \) -prune \
-            -o \( -type f -o -type l \) -printf '%P\0')
-    fi
-}
 # The source package and its two builds. The second unpacks the source
 # package under a longer, other path and builds it again with another umask,
 # time zone and clock reading; dpkg-buildpackage takes SOURCE_DATE_EPOCH from
@@ -77,7 +68,7 @@ tracked() {
 make_packages() {
     local tree="$work/first/$source_name-$upstream"
     mkdir -p "$tree" "$second"
-    (cd "$root" && tracked | tar --null -T - -cf -) | tar -xf - -C "$tree"
+    (cd "$root" && tracked_files . | tar --null -T - -cf -) | tar -xf - -C "$tree"
 
     # The upstream tarball is the tree without debian/, made the same way
     # from the same files every time: sorted names, the changelog's time, no
@@ -130,17 +121,12 @@ else
     mkdir -p "$work/apt-cache/partial"
     for r in "$work/build-root" "$work/test-root"; do
         roots+=("$r")
-        debian_root_mount "$r" "${mounts[@]:0:4}"
-        mkdir -p "$r/var/cache/apt/archives"
-        mount --bind "$work/apt-cache" "$r/var/cache/apt/archives"
+        debian_root_mount "$r" "${mounts[@]}"
+        mkdir -p "$r/$cache"
+        mount --bind "$work/apt-cache" "$r/$cache"
     done
-    mkdir -p "$work/build-root/src/quorlin"
-    (cd "$root" && tracked | tar --null -T - -cf -) | tar -xf - -C "$work/build-root/src/quorlin"
-    in_build_root() {
-        chroot "$work/build-root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
-            PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-            DEBIAN_FRONTEND=noninteractive /bin/bash -c "cd /src/quorlin && $1"
-    }
+    debian_root_copy_tree "$work/build-root" "$root"
+    in_build_root() { debian_root_run "$work/build-root" "$1" DEBIAN_FRONTEND=noninteractive; }
     say "installing build-essential and the Build-Depends in a minimal $codename root"
     in_build_root 'apt-get update -qq && apt-get install -y -qq --no-install-recommends build-essential &&
         apt-get build-dep -y -qq --no-install-recommends ./' >"$work/build-depends.log" 2>&1 || {
@@ -150,7 +136,7 @@ else
     in_build_root 'QUORLIN_PACKAGE_BUILD_ONLY=1 scripts/package.sh' ||
         fail "the package could not be built in the $codename root"
     mv "$work/build-root/src/quorlin/build-package"/* "$work/"
-    debian_root_remove "$work/build-root" "${mounts[@]}" || fail "the build root could not be removed"
+    debian_root_remove "$work/build-root" "${mounts[@]}" "$cache" || fail "the build root could not be removed"
     roots=("$work/test-root")
 fi
 
