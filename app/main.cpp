@@ -1,6 +1,7 @@
 #include "app/CDatagramApp.h"
 #include "app/DisplayOpening.h"
 #include "app/PlatformChoice.h"
+#include "guard/AddressSpaceFloor.h"
 #include "guard/DescriptorFloor.h"
 #include "guard/DescriptorReserve.h"
 #include "guard/Descriptors.h"
@@ -19,11 +20,14 @@ int main(int argc, char* argv[])
     // Before Qt: the user's codeset, not whatever Qt puts in its place.
     NarrowEncoding::adoptLocale();
     PlatformChoice::apply(argc, argv);
-    // Qt aborts when it runs out; a line and a plain exit say more.
-    const std::string problem = DescriptorFloor::problem(DescriptorFloor::kToStart + DescriptorReserve::kForErrorBox);
-    if (!problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 1;
+    // Below these Qt aborts or waits for good; a line and a plain exit say more.
+    for (const std::string& problem :
+         { DescriptorFloor::problem(DescriptorFloor::kToStart + DescriptorReserve::kForErrorBox),
+             AddressSpaceFloor::problem(AddressSpaceFloor::kToStartKiB) }) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
     }
     DescriptorReserve::instance().fill(DescriptorReserve::kForErrorBox);
     (void)MemoryReserve::instance().fill(MemoryReserve::kForErrorBox);

@@ -6,10 +6,12 @@
 
 std::string DescriptorFloor::problem(int needed)
 {
-    if (Descriptors::freeUpTo(needed) >= needed)
+    const int free = Descriptors::freeUpTo(needed);
+    if (free >= needed)
         return std::string();
     rlimit limit {};
     ::getrlimit(RLIMIT_NOFILE, &limit);
-    return "quorlin: too few file descriptors (limit " + std::to_string(limit.rlim_cur) + "): " + std::to_string(needed)
-           + " more are needed to start";
+    // Each step of the limit frees one number: the open ones stay where they are.
+    return "quorlin: too few file descriptors (limit " + std::to_string(limit.rlim_cur) + "): raise it to at least "
+           + std::to_string(limit.rlim_cur + static_cast<rlim_t>(needed - free));
 }

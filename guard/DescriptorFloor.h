@@ -17,6 +17,7 @@ public:
     // which ends the connection.
     static constexpr int kToStart = 13;
 
-    // The line to print when fewer than `needed` are free, else empty.
+    // The line to print when fewer than `needed` are free, naming the limit
+    // that leaves enough, else empty.
     static std::string problem(int needed);
 };

@@ -1,5 +1,6 @@
 #include "ui/DialogUnits.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGlyphRun>
 #include <QRawFont>
@@ -32,12 +33,17 @@ DialogUnits::DialogUnits(const QFont& font)
 QFont DialogUnits::standInFont(const QString& family, int pointSize)
 {
     const QFont requested(family, pointSize);
+    // A platform without a font database (minimal, offscreen with no fonts
+    // installed) draws with a stand-in engine that names no family, and
+    // QRawFont::familyName() fails on it: keep the requested font.
+    if (QFontDatabase::families().isEmpty())
+        return requested;
     QTextLayout layout(QString::fromUtf8("宋体"), requested);
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();
     const QList<QGlyphRun> runs = layout.glyphRuns();
-    if (runs.isEmpty())
+    if (runs.isEmpty() || !runs.first().rawFont().isValid())
         return requested;
     const QString used = runs.first().rawFont().familyName();
     return used.isEmpty() ? requested : QFont(used, pointSize);

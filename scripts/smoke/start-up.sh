@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The built program's start-up where the display cannot be had, one row a
-# case, on a private X server: each ends in one line on standard error and
-# status 1, or in a working window.
+# The built program's start-up where the display or the process's limits
+# are not what a desktop gives, one row a case, on a private X server: each
+# ends in a last line of the program's own and status 1, in a wait that
+# costs nothing and ends on a signal, or in a working window.
 # Usage: scripts/smoke/start-up.sh BIN
 set -euo pipefail
 # shellcheck disable=SC2034 # read by the rows, through eval
@@ -10,26 +11,46 @@ smoke_name="smoke-limits: start-up"
 # shellcheck source=scripts/smoke/session.sh
 . "$(dirname "$0")/session.sh"
 
-# The display Qt is given and what must come of it. "line": one line on
-# standard error and status 1 (an abort would be 134, a hang 124);
-# "window": a window that ends on Esc with status 0; "either": one of those
-# two (the path form of DISPLAY opens with a libxcb that knows it, 1.16 on);
-# "runs": still running after 3 s (where no window can be looked for).
+# Each row: what must come of it | its name | a pattern | the command.
+#   line    status 1, the last line of standard error the program's own
+#           ("quorlin: ..."); all of standard error matches the pattern
+#           (Qt's and the libraries' own words pass through before it)
+#   abort   status 134, the abort the user asked Qt for, after the pattern
+#   waits   still waiting after 3 s, on less than half a second of CPU, and
+#           ended by the signal the pattern names
+#   window  a window that ends on Esc with status 0, waited for up to the
+#           pattern's seconds
+#   either  a window, or a line as above (the path form of DISPLAY opens
+#           with a libxcb that knows it, 1.16 on)
+#   runs    still running after 3 s (where no window can be looked for)
+#   floor   below a limit (ulimit's option in the pattern, the command the
+#           value): a line naming the limit that works; at that limit a
+#           window, one below it the line again
 # Commands are expanded here.
 rows="$(
     cat <<'ROWS'
-line     no-display       env -u DISPLAY "$bin"
-line     dead-display     env DISPLAY=:251 "$bin"
-line     dead-argument    "$bin" -display :251
-line     no-such-screen   env DISPLAY="$DISPLAY.5" "$bin"
-line     trailing-dot     env DISPLAY="$DISPLAY." "$bin"
-either   path-form        env DISPLAY="/tmp/.X11-unix/X${DISPLAY#:}" "$bin"
-line     no-cookie        env XAUTHORITY=/dev/null "$bin"
-line     accepts-closes   env DISPLAY="127.0.0.1:$closing" "$bin"
-line     backlog-full     env DISPLAY=":$stuck" "$bin"
-window   closed-standard  bash -c 'exec "$0" <&- >&- 2>&-' "$bin"
-runs     offscreen        env -u DISPLAY QT_QPA_PLATFORM=offscreen "$bin"
-runs     wayland-only     env -u DISPLAY WAYLAND_DISPLAY="$wayland" XDG_RUNTIME_DIR="$runtime" "$bin"
+line   | no-display      | *could?not?connect?to?display*                | env -u DISPLAY "$bin"
+line   | dead-display    | *quorlin:?cannot?open?the?display:?could?not?connect?to?display?:251 | env DISPLAY=:251 "$bin"
+line   | dead-argument   | *could?not?connect?to?display?:251            | "$bin" -display :251
+line   | no-such-screen  | *could?not?connect?to?display*                | env DISPLAY="$DISPLAY.5" "$bin"
+line   | trailing-dot    | *could?not?connect?to?display*                | env DISPLAY="$DISPLAY." "$bin"
+either | path-form       | *could?not?connect?to?display*                | env DISPLAY="/tmp/.X11-unix/X${DISPLAY#:}" "$bin"
+line   | no-cookie       | *Authorization?required*could?not?connect*    | env XAUTHORITY=/dev/null "$bin"
+line   | accepts-closes  | *could?not?connect?to?display*                | env DISPLAY="127.0.0.1:$closing" "$bin"
+line   | debug-rules     | *init_platform*could?not?connect?to?display?:251 | env DISPLAY=:251 QT_LOGGING_RULES='qt.qpa.*=true' "$bin"
+abort  | fatal-warnings  | *could?not?connect?to?display?:251*           | env DISPLAY=:251 QT_FATAL_WARNINGS=1 "$bin"
+line   | file-size-limit | *could?not?connect?to?display?:251            | prlimit --fsize=0 env DISPLAY=:251 "$bin"
+line   | no-compositor   | *quorlin:?cannot?open?the?display:?Failed?to?create?wl_display* | env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=quorlin-none XDG_RUNTIME_DIR="$runtime" "$bin"
+waits  | backlog-full    | TERM                                          | env DISPLAY=":$stuck" "$bin"
+waits  | backlog-int     | INT                                           | env --default-signal=INT DISPLAY=":$stuck" "$bin"
+waits  | wayland-backlog | TERM                                          | env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="/tmp/.X11-unix/X$stuck" "$bin"
+window | slow-display    | 120                                           | env DISPLAY=":$slow" QT_XCB_NO_MITSHM=1 "$bin"
+window | closed-standard | 15                                            | bash -c 'exec "$0" <&- >&- 2>&-' "$bin"
+runs   | offscreen       | -                                             | env -u DISPLAY QT_QPA_PLATFORM=offscreen "$bin"
+runs   | minimal         | -                                             | env -u DISPLAY QT_QPA_PLATFORM=minimal "$bin"
+runs   | wayland-only    | -                                             | env -u DISPLAY WAYLAND_DISPLAY="$wayland" XDG_RUNTIME_DIR="$runtime" "$bin"
+floor  | descriptors     | -n                                            | 15
+floor  | address-space   | -v                                            | 100000
 ROWS
 )"
 
@@ -53,6 +74,14 @@ smoke_started+=($!)
 timeout 120 python3 "$(dirname "$0")/x-listener.py" stuck "/tmp/.X11-unix/X$stuck" &
 smoke_started+=($!)
 smoke_dirs+=("/tmp/.X11-unix/X$stuck")
+# A display a tenth of a second away each way: Qt's start-up alone makes
+# some sixty round trips to it. As over a forwarded link, the server's shared
+# memory cannot be had (the relay passes no descriptors).
+slow="$(free_display 500)"
+xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
+timeout 600 python3 "$(dirname "$0")/x-listener.py" slow "/tmp/.X11-unix/X$slow" "/tmp/.X11-unix/X${DISPLAY#:}" 100 &
+smoke_started+=($!)
+smoke_dirs+=("/tmp/.X11-unix/X$slow")
 wayland=""
 if command -v weston >/dev/null; then
     wayland="quorlin-start-up-$$"
@@ -64,7 +93,27 @@ if command -v weston >/dev/null; then
 fi
 sleep 1
 
-while read -r expect name command; do
+ended() { ! kill -0 "$smoke_pid" 2>/dev/null; }
+cpu_seconds() { awk '{print int(($14 + $15) / 100 * 10) / 10}' "/proc/$smoke_pid/stat"; }
+check_line() { # NAME STATUS OUTPUT PATTERN
+    local last="${3##*$'\n'}"
+    # shellcheck disable=SC2053 # the pattern is a glob
+    if [ "$2" -ne 1 ] || [[ "$last" != quorlin:* ]] || [[ "$3" != $4 ]]; then
+        smoke_fail "$1: status $2: $3"
+    fi
+}
+run_line() { # NAME PATTERN COMMAND
+    local out status=0
+    out="$(eval "timeout 20 $3" 2>&1 >/dev/null)" || status=$?
+    check_line "$1" "$status" "$out" "$2"
+    echo "$smoke_name $1: ${out##*$'\n'}"
+}
+
+# OPTION VALUE COMMAND...: COMMAND under that ulimit (soft), in this shell.
+limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
+trim() { local v="${1#"${1%%[![:space:]]*}"}"; echo "${v%"${v##*[![:space:]]}"}"; }
+while IFS='|' read -r expect name pattern command; do
+    expect="$(trim "$expect")"; name="$(trim "$name")"; pattern="$(trim "$pattern")"; command="$(trim "$command")"
     [ -n "$expect" ] || continue
     if [ "$name" = wayland-only ] && [ ! -S "$runtime/$wayland" ]; then
         echo "$smoke_name $name: skipped, no weston"
@@ -82,36 +131,65 @@ while read -r expect name command; do
         status=0
         wait "$smoke_pid" || status=$?
         smoke_pid=""
-        out="$(cat "$runtime/err")"
-        if [ "$status" -ne 1 ] || [ "$(wc -l <<<"$out")" -ne 1 ] || [[ "$out" != quorlin:* ]]; then
-            smoke_fail "$name: no window, and status $status: $out"
-        fi
-        echo "$smoke_name $name: $out"
+        check_line "$name" "$status" "$(cat "$runtime/err")" "$pattern"
+        echo "$smoke_name $name: $(tail -n 1 "$runtime/err")"
         ;;
-    line)
-        set +e
-        out="$(eval "timeout 20 $command" 2>&1 >/dev/null)"
-        status=$?
-        set -e
-        if [ "$status" -ne 1 ] || [ "$(wc -l <<<"$out")" -ne 1 ] || [[ "$out" != quorlin:* ]]; then
-            smoke_fail "$name: status $status: $out"
-        fi
-        echo "$smoke_name $name: $out"
+    line) run_line "$name" "$pattern" "$command" ;;
+    abort)
+        status=0
+        out="$(eval "timeout 20 $command" 2>&1 >/dev/null)" || status=$?
+        # shellcheck disable=SC2053 # the pattern is a glob
+        if [ "$status" -ne 134 ] || [[ "$out" != $pattern ]]; then smoke_fail "$name: status $status: $out"; fi
+        echo "$smoke_name $name: Qt's warning, then the abort asked for"
+        ;;
+    waits)
+        smoke_launch eval "exec $command" 2>"$runtime/err"
+        sleep 3
+        ended && smoke_fail "$name: ended: $(cat "$runtime/err")"
+        cpu="$(cpu_seconds)"
+        awk -v c="$cpu" 'BEGIN {exit !(c < 0.5)}' || smoke_fail "$name: $cpu s of CPU while waiting"
+        kill -s "$pattern" "$smoke_pid"
+        for _ in $(seq 50); do ended && break; sleep 0.1; done
+        ended || smoke_fail "$name: SIG$pattern did not end it"
+        status=0
+        wait "$smoke_pid" || status=$?
+        smoke_pid=""
+        [ "$status" -eq $((128 + $(kill -l "$pattern"))) ] || smoke_fail "$name: status $status after SIG$pattern"
+        echo "$smoke_name $name: waits ($cpu s of CPU in 3 s), ended by SIG$pattern"
         ;;
     window)
+        started=$SECONDS
         smoke_launch eval "exec $command"
-        smoke_main_window
-        smoke_end_by_esc
-        echo "$smoke_name $name: a window, ended by Esc"
+        smoke_wid="$(smoke_window Quorlin "$pattern")"
+        [ -n "$smoke_wid" ] || smoke_fail "$name: no window within $pattern s"
+        up=$((SECONDS - started))
+        xdotool windowfocus --sync "$smoke_wid"
+        xdotool key Escape
+        for _ in $(seq $((pattern * 10))); do ended && break; sleep 0.1; done
+        smoke_wait_end Esc
+        echo "$smoke_name $name: a window after $up s, ended by Esc"
         ;;
     runs)
         smoke_launch eval "exec $command" 2>"$runtime/err"
         sleep 3
-        kill -0 "$smoke_pid" 2>/dev/null || smoke_fail "$name: ended: $(cat "$runtime/err")"
+        ended && smoke_fail "$name: ended: $(cat "$runtime/err")"
         kill "$smoke_pid"
         wait "$smoke_pid" 2>/dev/null || true
         smoke_pid=""
         echo "$smoke_name $name: still running after 3 s"
+        ;;
+    floor)
+        status=0
+        out="$(limited "$pattern" "$command" timeout 20 "$bin" 2>&1 >/dev/null)" || status=$?
+        check_line "$name" "$status" "$out" "*raise?it?to?at?least?[0-9]*"
+        works="$(sed -n 's/.*raise it to at least \([0-9]*\).*/\1/p' <<<"${out##*$'\n'}")"
+        status=0
+        out="$(limited "$pattern" $((works - 1)) timeout 20 "$bin" 2>&1 >/dev/null)" || status=$?
+        check_line "$name" "$status" "$out" "*raise?it?to?at?least?$works*"
+        smoke_launch limited "$pattern" "$works" "$bin"
+        smoke_main_window
+        smoke_end_by_esc
+        echo "$smoke_name $name: ${out##*$'\n'}; at $works a window, ended by Esc"
         ;;
     esac
 done <<<"$rows"

@@ -1,20 +1,58 @@
 #!/usr/bin/env python3
-"""Stands in for an X server that does not answer, until killed.
+"""Stands in for an X server that does not answer, or answers slowly, until killed.
 
-  x-listener.py closing PORT   accepts on 127.0.0.1:PORT and closes at once
-  x-listener.py stuck PATH     a local socket whose one-deep backlog is kept full
+  x-listener.py closing PORT          accepts on 127.0.0.1:PORT and closes at once
+  x-listener.py stuck PATH            a local socket whose one-deep backlog is kept full
+  x-listener.py slow PATH SERVER MS   a local socket forwarding to the local socket
+                                      SERVER, each chunk held back MS ms each way
 """
+import queue
 import socket
 import sys
+import threading
 import time
 
 kind, where = sys.argv[1], sys.argv[2]
+
+
+def carry(source, sink, delay):
+    """Forwards what source sends to sink, each chunk delay seconds late."""
+    held = queue.Queue()
+
+    def send():
+        while True:
+            due, data = held.get()
+            time.sleep(max(0.0, due - time.monotonic()))
+            if not data:
+                sink.shutdown(socket.SHUT_WR)
+                return
+            sink.sendall(data)
+
+    threading.Thread(target=send, daemon=True).start()
+    while True:
+        data = source.recv(65536)
+        held.put((time.monotonic() + delay, data))
+        if not data:
+            return
+
+
 if kind == "closing":
     server = socket.socket()
     server.bind(("127.0.0.1", int(where)))
     server.listen(8)
     while True:
         server.accept()[0].close()
+elif kind == "slow":
+    delay = int(sys.argv[4]) / 1000
+    server = socket.socket(socket.AF_UNIX)
+    server.bind(where)
+    server.listen(8)
+    while True:
+        client = server.accept()[0]
+        upstream = socket.socket(socket.AF_UNIX)
+        upstream.connect(sys.argv[3])
+        for a, b in ((client, upstream), (upstream, client)):
+            threading.Thread(target=carry, args=(a, b, delay), daemon=True).start()
 else:
     server = socket.socket(socket.AF_UNIX)
     server.bind(where)
