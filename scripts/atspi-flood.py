@@ -2,10 +2,10 @@
 """Floods both sides of one running program and stops them, ROUNDS times,
 pressing its start and stop buttons over the AT-SPI bus; prints the
 program's descriptor count before the first start and after each round's
-stops. Usage: atspi-flood.py PID ROUNDS SLACK [START]: START is the count
+stops. Usage: atspi-flood.py PID ROUNDS [START]: START is the count
 before the first start (default: read now). Exits non-zero when, after the
-last round, the count stays above START + SLACK for 20 s or a button cannot
-be pressed."""
+last round, the count stays above START for 20 s or a button cannot be
+pressed."""
 import os
 import socket
 import sys
@@ -15,7 +15,6 @@ import pyatspi
 
 pid = int(sys.argv[1])
 rounds = int(sys.argv[2])
-slack = int(sys.argv[3])
 
 
 def fds():
@@ -68,12 +67,10 @@ def start(side):
 def flood(count=20000):
     """COUNT datagrams of up to 1400 bytes to each side from eight loopback
     senders (127.0.0.7 and up), for at most 10 s."""
-    senders = []
-    for k in range(8):
-        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    senders = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(8)]
+    for k, s in enumerate(senders):
         s.bind((f"127.0.0.{7 + k}", 0))
         s.setblocking(False)
-        senders.append(s)
     deadline = time.monotonic() + 10
     for n in range(count):
         if time.monotonic() > deadline:
@@ -90,7 +87,7 @@ def flood(count=20000):
         s.close()
 
 
-at_start = int(sys.argv[4]) if len(sys.argv) > 4 else fds()
+at_start = int(sys.argv[3]) if len(sys.argv) > 3 else fds()
 print(f"descriptors: {at_start} before the first start")
 for r in range(1, rounds + 1):
     start("服务器")
@@ -105,7 +102,7 @@ for r in range(1, rounds + 1):
     enabled("服务器 开始")
     enabled("客户端 开始")
     deadline = time.monotonic() + (20 if r == rounds else 5)
-    while fds() > at_start + slack and time.monotonic() < deadline:
+    while fds() > at_start and time.monotonic() < deadline:
         time.sleep(0.2)
     print(f"descriptors: {fds()} after round {r}")
-sys.exit(1 if fds() > at_start + slack else 0)
+sys.exit(1 if fds() > at_start else 0)

@@ -71,7 +71,7 @@ timeout 20 /usr/bin/python3 "$scripts/atspi-text.py" "$smoke_pid" "服务器 日
     smoke_fail "the server log does not show the typed text and the datagram"
 # Three rounds of floods with a stop and start between, then both stops:
 # every descriptor comes back, Qt's Wayland buffers included.
-timeout 120 /usr/bin/python3 "$scripts/atspi-flood.py" "$smoke_pid" 3 0 "$fds_at_start" ||
+timeout 120 /usr/bin/python3 "$scripts/atspi-flood.py" "$smoke_pid" 3 "$fds_at_start" ||
     smoke_fail "descriptors not back after floods and both stops"
 
 # F1 opens the About box, Esc closes it alone. A repeated F1 is harmless
