@@ -31,7 +31,7 @@ done
 focusable=18
 
 # --- On a private X server: accessible names, then the layout at scale 2.
-env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR timeout 120 \
+env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR timeout 240 \
     dbus-run-session -- "$root/scripts/smoke/desktop-x11.sh" "$bin" "$artifacts" "$focusable" \
     "$root/scripts/atspi-names.py" 2> >(grep -v "^dbus-daemon" >&2)
 
@@ -60,7 +60,7 @@ stage="$work/stage"
 install -d -m 0755 "$stage"
 install -m 0755 "$root/scripts/smoke/wayland-sway.sh" "$stage/"
 install -m 0644 "$root/scripts/smoke/session.sh" "$root/scripts/sway-window.py" "$root/scripts/udp-echo.py" \
-    "$root/scripts/atspi-text.py" "$stage/"
+    "$root/scripts/atspi-text.py" "$root/scripts/atspi-flood.py" "$stage/"
 chmod -R a+rX "$prefix"
 user=""
 stage_pids() { if [ -n "$user" ]; then pgrep -u "$user" || true; fi; }
@@ -97,11 +97,11 @@ fi
     cd "$stage"
     env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR -u DISPLAY -u WAYLAND_DISPLAY -u SWAYSOCK -u XAUTHORITY \
         HOME="$home" XDG_RUNTIME_DIR="$runtime" XDG_SESSION_TYPE=wayland \
-        timeout -k 5 90 "${as_user[@]}" dbus-run-session -- "$stage/wayland-sway.sh" "$bin" "$stage" "$qt_version" \
+        timeout -k 5 240 "${as_user[@]}" dbus-run-session -- "$stage/wayland-sway.sh" "$bin" "$stage" "$qt_version" \
         2> >(grep -v "^dbus-daemon" >&2)
 ) || {
     status=$?
-    [ "$status" -ne 124 ] || echo "smoke: wayland: the session took more than 90 s" >&2
+    [ "$status" -ne 124 ] || echo "smoke: wayland: the session took more than 240 s" >&2
     exit "$status"
 }
 [ -f "$runtime/smoke-wayland.png" ] && cp "$runtime/smoke-wayland.png" "$artifacts/"

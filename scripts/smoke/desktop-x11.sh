@@ -21,6 +21,10 @@ smoke_started+=($!)
 
 start env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 timeout 30 /usr/bin/python3 "$atspi" "$smoke_pid" "$focusable" 20 || smoke_fail "accessible names"
+# Floods with a stop and start between, then both stops: every descriptor
+# comes back.
+timeout 120 /usr/bin/python3 "$(dirname "$atspi")/atspi-flood.py" "$smoke_pid" 3 ||
+    smoke_fail "descriptors not back after floods and both stops"
 plain="$(size)"
 smoke_end_by_esc
 

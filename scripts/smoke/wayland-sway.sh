@@ -58,6 +58,8 @@ IFS='	' read -r _ app_id placement focus _ <<<"$window"
 # sway floats a window whose minimum and maximum sizes are equal.
 [ "$placement" = floating ] || smoke_fail "the window is tiled: its size does not reach the compositor as fixed"
 [ "$focus" = focused ] || smoke_fail "the window does not have the focus"
+# Before the first start, for the flood row below.
+fds_at_start="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 | wc -l)"
 
 # Text into the server log, where the focus starts; then Tab to the server
 # start, Enter (the focus moves on to the stop button), seven Tabs to the
@@ -67,6 +69,30 @@ wtype -s 300 -d 40 "typed on wayland" -k Tab -k Return -k Tab -k Tab -k Tab -k T
 timeout 10 /usr/bin/python3 "$scripts/udp-echo.py" "hello from sway" || smoke_fail "no echo from the server side"
 timeout 20 /usr/bin/python3 "$scripts/atspi-text.py" "$smoke_pid" "服务器 日志" 15 "typed on wayland" "hello from sway" ||
     smoke_fail "the server log does not show the typed text and the datagram"
+# Three rounds of floods with a stop and start between, then both stops:
+# every descriptor comes back, Qt's Wayland buffers included.
+timeout 120 /usr/bin/python3 "$scripts/atspi-flood.py" "$smoke_pid" 3 "$fds_at_start" ||
+    smoke_fail "descriptors not back after floods and both stops"
+
+# F1 opens the About box, Esc closes it alone. A repeated F1 is harmless
+# (the box is modal), so a key lost to a new keymap is sent again.
+about=""
+for _ in 1 2 3; do
+    wtype -s 300 -k F1
+    for _ in $(seq 50); do
+        about="$(tree | grep "^关于 Quorlin	.*	focused	" | head -n1)" || true
+        [ -n "$about" ] && break 2
+        sleep 0.2
+    done
+done
+[ -n "$about" ] || smoke_fail "F1 did not open the About box"
+wtype -s 300 -k Escape
+for _ in $(seq 50); do
+    tree | grep -q "^关于 Quorlin	" || break
+    sleep 0.2
+done
+! tree | grep -q "^关于 Quorlin	" || smoke_fail "Esc did not close the About box"
+tree | grep -q "^Quorlin	" || smoke_fail "Esc in the About box closed the window"
 if command -v grim >/dev/null; then grim "$runtime/smoke-wayland.png" || echo "smoke: wayland: no screenshot" >&2; fi
 
 # A close request from the compositor, as its close button or shortcut sends.
