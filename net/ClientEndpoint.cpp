@@ -7,9 +7,8 @@
 
 #include <new>
 
-ClientEndpoint::ClientEndpoint(FieldOperations& ops, ThreadLauncher& launcher)
+ClientEndpoint::ClientEndpoint(FieldOperations& ops)
     : m_ops(ops)
-    , m_clientThread(launcher)
 {}
 
 ClientEndpoint::~ClientEndpoint()

@@ -2,7 +2,6 @@
 
 #include "net/Ipv4Endpoint.h"
 #include "net/ReceiveThread.h"
-#include "net/ThreadLauncher.h"
 #include "net/UdpSocket.h"
 
 #include <cstddef>
@@ -18,7 +17,7 @@ class ClientEndpoint {
 public:
     static constexpr std::uint16_t kLocalPort = 50001;
 
-    explicit ClientEndpoint(FieldOperations& ops, ThreadLauncher& launcher = ThreadLauncher::system());
+    explicit ClientEndpoint(FieldOperations& ops);
     ~ClientEndpoint();
     ClientEndpoint(const ClientEndpoint&) = delete;
     ClientEndpoint& operator=(const ClientEndpoint&) = delete;

@@ -14,8 +14,7 @@ bool ReceiveThread::start(const UdpSocket& socket, FieldOperations& ops, PassHan
     m_ops = &ops;
     ops.resumeWaits();
     try {
-        m_thread = m_launcher.launch(
-            [&socket, receive = m_receive, handler = std::move(handler)] { run(socket, receive, handler); });
+        m_thread = std::thread([&socket, handler = std::move(handler)] { run(socket, handler); });
     } catch (...) {
         // std::system_error when the system has no thread to give, and
         // std::bad_alloc when there is no memory for one or for its state;
@@ -36,12 +35,11 @@ void ReceiveThread::stop()
     m_thread.join();
 }
 
-void ReceiveThread::run(const UdpSocket& socket, const Receive& receive, const PassHandler& handler)
+void ReceiveThread::run(const UdpSocket& socket, const PassHandler& handler)
 {
     char buffer[kMaxDatagram + 1];
     for (;;) {
-        const UdpSocket::Received r
-            = receive ? receive(socket, buffer, kMaxDatagram) : socket.receive(buffer, kMaxDatagram);
+        const UdpSocket::Received r = socket.receive(buffer, kMaxDatagram);
         if (r.status == UdpSocket::Status::Interrupted)
             return;
         if (r.status == UdpSocket::Status::Datagram) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "net/Ipv4Endpoint.h"
-#include "net/ThreadLauncher.h"
 #include "net/UdpSocket.h"
 
 #include <chrono>
@@ -22,12 +21,8 @@ public:
 
     // Called on the receive thread with the payload (followed by a zero byte).
     using PassHandler = std::function<void(const char* data, std::size_t length, const Ipv4Endpoint& from)>;
-    // A seam for tests, which have no other way to make a receive fail.
-    using Receive = std::function<UdpSocket::Received(const UdpSocket& socket, char* buffer, std::size_t capacity)>;
 
-    explicit ReceiveThread(ThreadLauncher& launcher = ThreadLauncher::system())
-        : m_launcher(launcher)
-    {}
+    ReceiveThread() = default;
     ~ReceiveThread();
     ReceiveThread(const ReceiveThread&) = delete;
     ReceiveThread& operator=(const ReceiveThread&) = delete;
@@ -39,15 +34,11 @@ public:
     // the window) and joins it. Does nothing when not running.
     void stop();
     bool running() const { return m_thread.joinable(); }
-    // Threads started from now on receive through `receive`.
-    void receiveThrough(Receive receive) { m_receive = std::move(receive); }
 
 private:
-    static void run(const UdpSocket& socket, const Receive& receive, const PassHandler& handler);
+    static void run(const UdpSocket& socket, const PassHandler& handler);
 
-    ThreadLauncher& m_launcher;
     std::thread m_thread;
     const UdpSocket* m_socket = nullptr;
     FieldOperations* m_ops = nullptr;
-    Receive m_receive;
 };

@@ -9,9 +9,8 @@
 
 #include <new>
 
-ServerEndpoint::ServerEndpoint(FieldOperations& ops, ThreadLauncher& launcher)
+ServerEndpoint::ServerEndpoint(FieldOperations& ops)
     : m_ops(ops)
-    , m_serverThread(launcher)
 {}
 
 ServerEndpoint::~ServerEndpoint()

@@ -2,7 +2,6 @@
 
 #include "net/Ipv4Endpoint.h"
 #include "net/ReceiveThread.h"
-#include "net/ThreadLauncher.h"
 #include "net/UdpSocket.h"
 
 #include <cstddef>
@@ -16,7 +15,7 @@ class FieldOperations;
 // runs on the window's thread.
 class ServerEndpoint {
 public:
-    explicit ServerEndpoint(FieldOperations& ops, ThreadLauncher& launcher = ThreadLauncher::system());
+    explicit ServerEndpoint(FieldOperations& ops);
     ~ServerEndpoint();
     ServerEndpoint(const ServerEndpoint&) = delete;
     ServerEndpoint& operator=(const ServerEndpoint&) = delete;

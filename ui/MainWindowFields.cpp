@@ -216,11 +216,6 @@ void MainWindowFields::appendLog(ControlId id, const QString& text)
     edit->horizontalScrollBar()->setValue(0);
 }
 
-bool MainWindowFields::echoChecked() const
-{
-    return echoBox()->checkState() != Qt::Unchecked;
-}
-
 void MainWindowFields::peerRegister(const QString& entry)
 {
     // Whole-text match: 10.0.0.5:4000 and 10.0.0.5:40001 are two senders.

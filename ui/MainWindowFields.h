@@ -23,8 +23,6 @@ public:
     QPlainTextEdit* log(ControlId id) const;
     PeerListBox* peerList() const;
     QCheckBox* echoBox() const;
-    // The dialog font the layout is measured in.
-    QFont dialogFont() const { return m_font; }
     // Positions every control (and sizes the window) from the template.
     void layOut();
 
@@ -33,7 +31,6 @@ public:
     // Old text, a line break, the new text; the view and caret go back to
     // the first line. Costs in proportion to `text`, not to the log.
     void appendLog(ControlId id, const QString& text);
-    bool echoChecked() const;
     // Appends the entry unless one with exactly this text is listed. Costs
     // the same however long the list is.
     void peerRegister(const QString& entry);

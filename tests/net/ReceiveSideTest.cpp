@@ -1,12 +1,15 @@
 #include "net/ClientEndpoint.h"
 #include "net/ServerEndpoint.h"
-#include "tests/support/FailingLauncher.h"
 #include "tests/support/FakeFieldOperations.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/Resources.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 // What both sides' receive threads do alike, run once over each side; each
@@ -25,15 +28,15 @@ enum class Kind { Server, Client };
 // One side with its in-memory window. The server listens on a port of the
 // system's choice; the client binds 127.0.0.2:50001, clear of 127.0.0.1.
 struct Side {
-    explicit Side(Kind kind, ThreadLauncher& launcher = ThreadLauncher::system())
+    explicit Side(Kind kind)
         : kind(kind)
     {
         ops.setField(IDC_SERVER_PORT, "0");
         ops.setField(IDC_DEST_IP, "127.0.0.2");
         if (kind == Kind::Server)
-            server = std::make_unique<ServerEndpoint>(ops, launcher);
+            server = std::make_unique<ServerEndpoint>(ops);
         else
-            client = std::make_unique<ClientEndpoint>(ops, launcher);
+            client = std::make_unique<ClientEndpoint>(ops);
     }
     void start() { server ? server->start() : client->start(); }
     void stop() { server ? server->stop() : client->stop(); }
@@ -209,30 +212,47 @@ TEST(SideStop, OnANeverStartedSideOnlyResetsTheButtons)
     }
 }
 
-// Whatever stops the thread being made, the Start fails with the side's
-// message, or is abandoned when not even that can be shown: never an
-// exception out of start(), never a socket left holding its port.
+// No thread left to make: the Start fails with the side's message, or is
+// abandoned when not even that can be shown; never an exception out of
+// start(), never a socket left holding its port. Each row runs in a child
+// that may make no more threads (root's own limit is not enforced, so the
+// child gives root up first).
 TEST(SideStart, AFailedThreadIsAFailedStart)
 {
-    const std::pair<FailingLauncher::Failure, bool> rows[] = { { FailingLauncher::Failure::NoThread, false },
-        { FailingLauncher::Failure::NoMemory, false }, { FailingLauncher::Failure::NoMemory, true } };
     for (const Kind kind : { Kind::Server, Kind::Client }) {
-        for (const auto& [failure, boxFails] : rows) {
+        for (const bool boxFails : { false, true }) {
             SCOPED_TRACE(sideName(kind));
-            SCOPED_TRACE(failure == FailingLauncher::Failure::NoThread ? "no thread" : "no memory");
             SCOPED_TRACE(boxFails ? "no box either" : "box shown");
-            FailingLauncher launcher(failure);
-            Side side(kind, launcher);
-            side.ops.failErrorBoxes(boxFails);
-            const int before = Resources::allDescriptors();
-            EXPECT_NO_THROW(side.start());
-            EXPECT_EQ(launcher.attempts(), 1);
-            EXPECT_FALSE(side.running());
-            EXPECT_EQ(side.local(), Ipv4Endpoint {}) << "the socket was kept";
-            EXPECT_EQ(Resources::allDescriptors(), before) << "the failed start left a descriptor open";
-            EXPECT_EQ(side.ops.errors(), boxFails ? Lines {} : Lines { side.threadError() });
-            EXPECT_TRUE(side.ops.enabled(side.startButton()));
-            EXPECT_FALSE(side.ops.enabled(side.stopButton()));
+            EXPECT_EXIT(
+                {
+                    const auto check = [](bool ok, const char* what) {
+                        if (!ok) {
+                            std::fprintf(stderr, "failed: %s\n", what);
+                            std::_Exit(1);
+                        }
+                    };
+                    Side side(kind);
+                    side.ops.failErrorBoxes(boxFails);
+                    const int before = Resources::allDescriptors();
+                    const rlimit none {};
+                    check(::getuid() != 0
+                              || (::setresgid(65534, 65534, 65534) == 0 && ::setresuid(65534, 65534, 65534) == 0),
+                        "give up root");
+                    check(::setrlimit(RLIMIT_NPROC, &none) == 0, "no more threads");
+                    try {
+                        side.start();
+                    } catch (...) {
+                        check(false, "start() threw");
+                    }
+                    check(!side.running(), "not running");
+                    check(side.local() == Ipv4Endpoint {}, "the socket was kept");
+                    check(Resources::allDescriptors() == before, "the failed start left a descriptor open");
+                    check(side.ops.errors() == (boxFails ? Lines {} : Lines { side.threadError() }), "the message");
+                    check(side.ops.enabled(side.startButton()), "start enabled");
+                    check(!side.ops.enabled(side.stopButton()), "stop disabled");
+                    std::_Exit(0);
+                },
+                ::testing::ExitedWithCode(0), "");
         }
     }
 }

@@ -1,7 +1,7 @@
 #include "tests/support/SpinUntil.h"
 #include "tests/window/WindowHarness.h"
+#include "tests/window/WrittenLayout.h"
 #include "ui/CAboutDlg.h"
-#include "ui/MainWindowTemplate.h"
 #include "ui/PeerListBox.h"
 
 #include <QCheckBox>
@@ -20,14 +20,13 @@ using namespace window_test;
 
 namespace {
 
-// Every control but the labels, in template order: the tab order is the
-// template's, so the test walks the template rather than a copy of it.
+// Every control but the labels, in the written layout's order: the tab order.
 std::vector<int> templateOrder()
 {
     std::vector<int> ids;
-    for (const MainWindowTemplate::Control* c = MainWindowTemplate::begin(); c != MainWindowTemplate::end(); ++c)
-        if (c->kind != MainWindowTemplate::Kind::Label)
-            ids.push_back(c->id);
+    for (const WrittenControl& c : kWrittenLayout)
+        if (c.id >= 0)
+            ids.push_back(c.id);
     return ids;
 }
 const std::vector<int> kTemplateOrder = templateOrder();

@@ -1,3 +1,4 @@
+#include "tests/window/WrittenLayout.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CDatagramDlg.h"
 #include "ui/DialogUnits.h"
@@ -16,11 +17,15 @@
 #include <QStyleOptionButton>
 #include <QTextLayout>
 
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 namespace {
 
 using Control = MainWindowTemplate::Control;
+using window_test::kWrittenLayout;
+using window_test::WrittenControl;
 
 QLabel* labelWithText(const QWidget& window, const QString& text)
 {
@@ -40,13 +45,13 @@ QString familyDrawing(const QString& text, const QFont& font)
     return runs.size() == 1 ? runs.first().rawFont().familyName() : QStringLiteral("(several fonts)");
 }
 
-// The widget the window built for a template row; a label is found by its caption.
-QWidget* widgetFor(const CDatagramDlg& dialog, const Control& c)
+// The widget the window built for a row; a label is found by its caption.
+template <typename Row> QWidget* widgetFor(const CDatagramDlg& dialog, const Row& c)
 {
     return c.id >= 0 ? dialog.control(c.id) : labelWithText(dialog, QString::fromUtf8(c.caption));
 }
 
-std::string describe(const Control& c)
+template <typename Row> std::string describe(const Row& c)
 {
     return c.id >= 0 ? std::to_string(c.id) : c.caption;
 }
@@ -85,33 +90,34 @@ TEST(DialogUnits, TheStandInFontDrawsChineseAndLatinItself)
     EXPECT_EQ(QFontInfo(own).pointSize(), 12);
 }
 
-// The template is read as written: 22 controls, four of them labels, each
-// inside the window and clear of every other, so a mistyped position shows
-// even where the window would build it faithfully.
-TEST(MainWindowTemplate, HoldsTwentyTwoControlsInsideTheWindowNoneOverlapping)
+// The template holds the written layout, row for row in the same order (the
+// tab order), and the window builds each control at its rectangle.
+TEST(MainWindowTemplate, HoldsTheWrittenLayoutInItsOrder)
 {
-    ASSERT_EQ(MainWindowTemplate::size(), 22u);
-    const QRect window(0, 0, MainWindowTemplate::kWidth, MainWindowTemplate::kHeight);
-    int labels = 0;
-    for (const Control* c = MainWindowTemplate::begin(); c != MainWindowTemplate::end(); ++c) {
-        const QRect rect(c->x, c->y, c->width, c->height);
-        EXPECT_TRUE(window.contains(rect)) << describe(*c);
-        for (const Control* other = c + 1; other != MainWindowTemplate::end(); ++other)
-            EXPECT_FALSE(rect.intersects(QRect(other->x, other->y, other->width, other->height)))
-                << describe(*c) << " and " << describe(*other);
-        labels += c->kind == MainWindowTemplate::Kind::Label;
+    ASSERT_EQ(MainWindowTemplate::size(), std::size(kWrittenLayout));
+    EXPECT_EQ(MainWindowTemplate::kWidth, window_test::kWrittenWidth);
+    EXPECT_EQ(MainWindowTemplate::kHeight, window_test::kWrittenHeight);
+    const Control* c = MainWindowTemplate::begin();
+    for (const WrittenControl& w : kWrittenLayout) {
+        SCOPED_TRACE(describe(w));
+        EXPECT_EQ(c->id, w.id);
+        EXPECT_STREQ(c->caption, w.caption);
+        EXPECT_EQ(QRect(c->x, c->y, c->width, c->height), QRect(w.x, w.y, w.width, w.height));
+        EXPECT_EQ(c->initiallyDisabled, w.disabled);
+        EXPECT_EQ(c->kind == MainWindowTemplate::Kind::Label, w.id < 0);
+        ++c;
     }
-    EXPECT_EQ(labels, 4);
 }
 
 TEST(MainWindowLayout, EveryControlStandsAtItsDialogUnitRectangle)
 {
     CDatagramDlg dialog;
-    const DialogUnits units(dialog.fields().dialogFont());
-    for (const Control* c = MainWindowTemplate::begin(); c != MainWindowTemplate::end(); ++c) {
-        QWidget* widget = widgetFor(dialog, *c);
-        ASSERT_NE(widget, nullptr) << describe(*c);
-        EXPECT_EQ(widget->geometry(), units.toPixels(c->x, c->y, c->width, c->height)) << describe(*c);
+    const DialogUnits units(dialog.font());
+    for (const WrittenControl& w : kWrittenLayout) {
+        QWidget* widget = widgetFor(dialog, w);
+        ASSERT_NE(widget, nullptr) << describe(w);
+        EXPECT_EQ(widget->geometry(), units.toPixels(w.x, w.y, w.width, w.height)) << describe(w);
+        EXPECT_EQ(widget->isEnabled(), !w.disabled) << describe(w);
     }
     EXPECT_EQ(dialog.findChildren<QLabel*>().size(), 4);
 }
@@ -186,15 +192,14 @@ TEST(MainWindowLayout, EveryCaptionFitsItsControl)
 TEST(MainWindowLayout, ClientAreaIsExactlyTheTemplateSizeAndFixed)
 {
     CDatagramDlg dialog;
-    const DialogUnits units(dialog.fields().dialogFont());
-    const QSize size = units.toPixels(MainWindowTemplate::kWidth, MainWindowTemplate::kHeight);
+    // The 9-point "宋体" of the written design, or its stand-in.
+    const QFont font = DialogUnits::standInFont(QString::fromUtf8("宋体"), 9);
+    const QSize size = DialogUnits(font).toPixels(window_test::kWrittenWidth, window_test::kWrittenHeight);
     EXPECT_EQ(dialog.size(), size);
     EXPECT_EQ(dialog.minimumSize(), size);
     EXPECT_EQ(dialog.maximumSize(), size);
-    EXPECT_EQ(dialog.fields().dialogFont(), DialogUnits::standInFont(QString::fromUtf8(MainWindowTemplate::kFontFamily),
-                                                MainWindowTemplate::kFontPointSize));
-    EXPECT_EQ(dialog.font(), dialog.fields().dialogFont());
-    EXPECT_EQ(dialog.control(1001)->font(), dialog.fields().dialogFont());
+    EXPECT_EQ(dialog.font(), font);
+    EXPECT_EQ(dialog.control(1001)->font(), font);
 }
 
 TEST(AboutBox, ControlsStandAtTheirDialogUnitRectangles)
