@@ -21,13 +21,12 @@ int main(int argc, char* argv[])
     NarrowEncoding::adoptLocale();
     PlatformChoice::apply(argc, argv);
     // Below these Qt aborts or waits for good; a line and a plain exit say more.
-    for (const std::string& problem :
-         { DescriptorFloor::problem(DescriptorFloor::kToStart + DescriptorReserve::kForErrorBox),
-             AddressSpaceFloor::problem(AddressSpaceFloor::kToStartKiB) }) {
-        if (!problem.empty()) {
-            std::fprintf(stderr, "%s\n", problem.c_str());
-            return 1;
-        }
+    std::string problem = DescriptorFloor::problem(DescriptorFloor::kToStart + DescriptorReserve::kForErrorBox);
+    if (problem.empty())
+        problem = AddressSpaceFloor::problem(AddressSpaceFloor::kToStartKiB);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
     }
     DescriptorReserve::instance().fill(DescriptorReserve::kForErrorBox);
     (void)MemoryReserve::instance().fill(MemoryReserve::kForErrorBox);
