@@ -12,9 +12,11 @@ namespace {
 
 QMutex g_lock;
 QtMessageHandler g_previous = nullptr;
-// The last warning, the platform plugin's before any other: its reason,
-// where the fatal message itself only advises reinstalling. (The Wayland
-// plugin's own reason, "Failed to create wl_display", has no category.)
+// The platform plugin's first warning, else the last of any other kind:
+// its reason, where the fatal message itself only advises reinstalling.
+// (Qt from 6.5 follows xcb's reason with a plugin warning about
+// libxcb-cursor; the Wayland plugin's "Failed to create wl_display" has no
+// category.)
 QString g_reason;
 bool g_fromPlugin = false;
 
@@ -23,7 +25,7 @@ void watch(QtMsgType type, const QMessageLogContext& context, const QString& tex
     QMutexLocker locker(&g_lock);
     if (type != QtFatalMsg) {
         const bool plugin = context.category && qstrncmp(context.category, "qt.qpa", 6) == 0;
-        if ((type == QtWarningMsg || type == QtCriticalMsg) && (plugin || !g_fromPlugin)) {
+        if ((type == QtWarningMsg || type == QtCriticalMsg) && !g_fromPlugin) {
             g_reason = text;
             g_fromPlugin = plugin;
         }

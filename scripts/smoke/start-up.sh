@@ -111,7 +111,7 @@ run_line() { # NAME PATTERN COMMAND
 
 # OPTION VALUE COMMAND...: COMMAND under that ulimit (soft), in this shell.
 limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
-trim() { local v="${1#"${1%%[![:space:]]*}"}"; echo "${v%"${v##*[![:space:]]}"}"; }
+trim() { local v="${1#"${1%%[![:space:]]*}"}"; printf "%s" "${v%"${v##*[![:space:]]}"}"; }
 while IFS='|' read -r expect name pattern command; do
     expect="$(trim "$expect")"; name="$(trim "$name")"; pattern="$(trim "$pattern")"; command="$(trim "$command")"
     [ -n "$expect" ] || continue

@@ -23,14 +23,20 @@ def carry(source, sink, delay):
         while True:
             due, data = held.get()
             time.sleep(max(0.0, due - time.monotonic()))
-            if not data:
-                sink.shutdown(socket.SHUT_WR)
+            try:
+                if not data:
+                    sink.shutdown(socket.SHUT_WR)
+                    return
+                sink.sendall(data)
+            except OSError:  # the other end has gone
                 return
-            sink.sendall(data)
 
     threading.Thread(target=send, daemon=True).start()
     while True:
-        data = source.recv(65536)
+        try:
+            data = source.recv(65536)
+        except OSError:
+            data = b""
         held.put((time.monotonic() + delay, data))
         if not data:
             return
