@@ -25,7 +25,9 @@ namespace {
 constexpr auto kWait = 5s;
 // Loopback delivery happens inside sendto: a short quiet check is enough.
 constexpr auto kQuiet = 100ms;
-constexpr std::uint16_t kPort = ClientEndpoint::kLocalPort;
+// The client side's written local port, not the product's constant: a wrong
+// constant must fail here.
+constexpr std::uint16_t kPort = 50001;
 
 Ipv4Endpoint endpoint(const char* address, std::uint16_t port)
 {
