@@ -11,11 +11,11 @@ public:
     // The fewest free at main() with which the window still came up drawn,
     // on the platform that needs most, less the reserve. X11 (Xvfb, Qt 6.4):
     // 6, the display connection, four event-loop wake-ups, the icon theme's
-    // cache and one passing descriptor. Native Wayland (sway, Qt 6.8): 13;
-    // with fewer GLib aborts for want of a wake-up pipe, and with one fewer
-    // the first frame's buffer pool cannot be handed to the compositor,
-    // which ends the connection.
-    static constexpr int kToStart = 13;
+    // cache and one passing descriptor. Native Wayland (sway): 13 on Qt 6.8,
+    // 14 on Qt 6.11; with one fewer the first frame's buffer pool cannot be
+    // handed to the compositor, which ends the connection, and with fewer
+    // still GLib aborts for want of a wake-up pipe.
+    static constexpr int kToStart = 14;
 
     // The line to print when fewer than `needed` are free, naming the limit
     // that leaves enough, else empty.

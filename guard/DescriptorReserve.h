@@ -19,9 +19,12 @@ public:
     // the shared-memory segment of the box's backing store, which the X
     // server hands over the connection). Without room for that segment the
     // kernel drops it, xcb closes the connection and nothing is drawn again.
-    // Native Wayland (sway, Qt 6.8): the box was drawn with only the two
-    // spares free.
-    static constexpr int kForErrorBox = 2;
+    // Native Wayland (sway, Qt 6.8 and 6.11): the box's buffer pool is a
+    // memfd that libwayland duplicates to send, two at once; with only those
+    // two free, about one Start in six found one taken meanwhile, and the
+    // pool could not be sent, which ends the connection. With a third spare
+    // no box failed.
+    static constexpr int kForErrorBox = 3;
 
     // The process's reserve.
     static DescriptorReserve& instance();

@@ -60,20 +60,20 @@ smoke_x_server 1280x1024x24
 # One fewer than the program starts with (on the platform that needs most):
 # one line and status 1.
 set +e
-out="$( (ulimit -S -n 17; exec "$bin") 2>&1)"; status=$?
+out="$( (ulimit -S -n 19; exec "$bin") 2>&1)"; status=$?
 set -e
-[ "$status" -eq 1 ] || smoke_fail "limit 17: status $status ($out)"
-grep -q "too few file descriptors" <<<"$out" || smoke_fail "limit 17: $out"
+[ "$status" -eq 1 ] || smoke_fail "limit 19: status $status ($out)"
+grep -q "too few file descriptors" <<<"$out" || smoke_fail "limit 19: $out"
 
 # A limit set at start, the lowest the program starts with: the window is
 # drawn, and each Start either runs or shows its box.
 boxes=0
-launch 18
+launch 20
 server_start; answer_box limit-server Return
 client_start; answer_box limit-client space
 server_start; answer_box limit-again Escape
-finish "limit 18"
-echo "smoke-limits: limit 18 at start: $boxes error boxes drawn and answered"
+finish "limit 20"
+echo "smoke-limits: limit 20 at start: $boxes error boxes drawn and answered"
 
 # A limit lowered on the running program, just above the highest
 # descriptor it holds: the next Start has none left but the reserve.

@@ -98,5 +98,31 @@ if command -v grim >/dev/null; then grim "$runtime/smoke-wayland.png" || echo "s
 # A close request from the compositor, as its close button or shortcut sends.
 swaymsg "[pid=$smoke_pid] kill" >/dev/null
 smoke_wait_end "the close request"
+
+# A limit lowered on the running program to the first descriptor number it
+# does not hold: a Start has only the reserve, and its error box must open,
+# close on Enter and leave the window going. One wtype, whose keymap is
+# taken in before the limit falls: a later keyboard's keymap would be a
+# descriptor the program cannot take in (docs/startup-and-limits.md).
+quorlins() { tree | grep -c "^Quorlin	" || true; }
+smoke_launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin"
+for _ in $(seq 150); do [ "$(quorlins)" -eq 1 ] && break; sleep 0.1; done
+[ "$(quorlins)" -eq 1 ] || smoke_fail "lowered limit: no window"
+wtype -s 4000 -k Tab -k Return -s 5000 -k Return &
+typist=$!
+smoke_started+=("$typist")
+sleep 2
+lowest=0
+while [ "$lowest" -lt 1024 ] && [ -e "/proc/$smoke_pid/fd/$lowest" ]; do lowest=$((lowest + 1)); done
+prlimit --pid "$smoke_pid" --nofile="$lowest":
+for _ in $(seq 50); do [ "$(quorlins)" -eq 2 ] && break; sleep 0.1; done
+[ "$(quorlins)" -eq 2 ] || smoke_fail "lowered limit $lowest: the Start's error box did not open"
+wait "$typist" || smoke_fail "lowered limit: wtype failed"
+for _ in $(seq 50); do [ "$(quorlins)" -eq 1 ] && break; sleep 0.1; done
+[ "$(quorlins)" -eq 1 ] || smoke_fail "lowered limit $lowest: Enter did not close the error box"
+prlimit --pid "$smoke_pid" --nofile=1024:
+swaymsg "[pid=$smoke_pid] kill" >/dev/null
+smoke_wait_end "the close request, after the error box at limit $lowest"
+echo "smoke: wayland: limit lowered to $lowest while running: the error box opened and closed on Enter"
 if pgrep -f "^$bin" >/dev/null; then smoke_fail "a process of the program is left"; fi
 echo "smoke: wayland ok (native, Qt $qt_version)"
