@@ -16,34 +16,32 @@ symbolizer="$("$root/scripts/llvm-tool.sh" llvm-symbolizer)"
 qt_free='^(text|net|guard|stress|fuzz)$'
 
 cd "$root"
-# Configures and builds the tree of one preset.
-build() {
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1" -j "$jobs"
+# Prints TITLE, then configures and builds the tree of PRESET.
+build() { # TITLE PRESET
+    echo "== $1"
+    cmake --preset "$2" >/dev/null
+    cmake --build --preset "$2" -j "$jobs"
 }
+# PRESET CTEST_ARGUMENTS...: the suite of PRESET's tree.
+suite() { ctest --test-dir "$root/build/$1" --output-on-failure -j "$jobs" "${@:2}"; }
 
 for stage in "$@"; do
     start=$SECONDS
     case "$stage" in
     asan)
-        echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-        build asan-ubsan
+        build "AddressSanitizer + UndefinedBehaviorSanitizer" asan-ubsan
         ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:external_symbolizer_path=$symbolizer" \
         UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:external_symbolizer_path=$symbolizer" \
-            ctest --test-dir "$root/build/asan-ubsan" --output-on-failure -j "$jobs"
+            suite asan-ubsan
         ;;
     tsan)
-        echo "== ThreadSanitizer"
-        build tsan
+        build ThreadSanitizer tsan
         options="halt_on_error=1 exitcode=66 second_deadlock_stack=1 external_symbolizer_path=$symbolizer"
-        TSAN_OPTIONS="$options" \
-            ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" -L "$qt_free"
-        TSAN_OPTIONS="$options suppressions=$root/tests/sanitizer/tsan-qt.supp" \
-            ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" -LE "$qt_free"
+        TSAN_OPTIONS="$options" suite tsan -L "$qt_free"
+        TSAN_OPTIONS="$options suppressions=$root/tests/sanitizer/tsan-qt.supp" suite tsan -LE "$qt_free"
         ;;
     fuzz)
-        echo "== fuzzing"
-        build fuzz
+        build fuzzing fuzz
         # New inputs go to a scratch folder and the committed seeds are only
         # read; an input that breaks a harness is kept in build/fuzz/artifacts/.
         work="$(mktemp -d)"
