@@ -89,6 +89,9 @@ smoke_until() {
     return 1
 }
 
+# OPTION VALUE COMMAND...: execs COMMAND under that ulimit (soft).
+smoke_limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
+
 smoke_ended() { ! kill -0 "$smoke_pid" 2>/dev/null; }
 
 # Waits for the program to end and sets smoke_status to its exit status.

@@ -106,8 +106,6 @@ capture() {
     status=0
     out="$("$@" 2>&1 >/dev/null)" || status=$?
 }
-# OPTION VALUE COMMAND...: COMMAND under that ulimit (soft), in this shell.
-limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
 # Starts the row's command as the program, its standard error to a file.
 launch_row() { smoke_launch eval "exec $command" 2>"$runtime/err"; }
 ran_for_3s() {
@@ -177,12 +175,12 @@ while IFS='|' read -r expect name pattern command; do
         echo "$smoke_name $name: still running after 3 s"
         ;;
     floor)
-        capture limited "$pattern" "$command" timeout 20 "$bin"
+        capture smoke_limited "$pattern" "$command" timeout 20 "$bin"
         check_line "$name" "$status" "$out" "*raise?it?to?at?least?[0-9]*"
         works="$(sed -n 's/.*raise it to at least \([0-9]*\).*/\1/p' <<<"${out##*$'\n'}")"
-        capture limited "$pattern" $((works - 1)) timeout 20 "$bin"
+        capture smoke_limited "$pattern" $((works - 1)) timeout 20 "$bin"
         check_line "$name" "$status" "$out" "*raise?it?to?at?least?$works*"
-        smoke_launch limited "$pattern" "$works" "$bin"
+        smoke_launch smoke_limited "$pattern" "$works" "$bin"
         smoke_main_window
         smoke_end_by_esc
         echo "$smoke_name $name: ${out##*$'\n'}; at $works a window, ended by Esc"
