@@ -16,32 +16,34 @@ symbolizer="$("$root/scripts/llvm-tool.sh" llvm-symbolizer)"
 qt_free='^(text|net|guard|stress|fuzz)$'
 
 cd "$root"
-# Prints TITLE, then configures and builds the tree of PRESET.
-build() { # TITLE PRESET
-    echo "== $1"
-    cmake --preset "$2" >/dev/null
-    cmake --build --preset "$2" -j "$jobs"
+# Configures and builds the tree of one preset.
+build() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$jobs"
 }
-# PRESET CTEST_ARGUMENTS...: the suite of PRESET's tree.
-suite() { ctest --test-dir "$root/build/$1" --output-on-failure -j "$jobs" "${@:2}"; }
 
 for stage in "$@"; do
     start=$SECONDS
     case "$stage" in
     asan)
-        build "AddressSanitizer + UndefinedBehaviorSanitizer" asan-ubsan
+        echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+        build asan-ubsan
         ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:external_symbolizer_path=$symbolizer" \
         UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:external_symbolizer_path=$symbolizer" \
-            suite asan-ubsan
+            ctest --test-dir "$root/build/asan-ubsan" --output-on-failure -j "$jobs"
         ;;
     tsan)
-        build ThreadSanitizer tsan
+        echo "== ThreadSanitizer"
+        build tsan
         options="halt_on_error=1 exitcode=66 second_deadlock_stack=1 external_symbolizer_path=$symbolizer"
-        TSAN_OPTIONS="$options" suite tsan -L "$qt_free"
-        TSAN_OPTIONS="$options suppressions=$root/tests/sanitizer/tsan-qt.supp" suite tsan -LE "$qt_free"
+        TSAN_OPTIONS="$options" \
+            ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" -L "$qt_free"
+        TSAN_OPTIONS="$options suppressions=$root/tests/sanitizer/tsan-qt.supp" \
+            ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" -LE "$qt_free"
         ;;
     fuzz)
-        build fuzzing fuzz
+        echo "== fuzzing"
+        build fuzz
         # New inputs go to a scratch folder and the committed seeds are only
         # read; an input that breaks a harness is kept in build/fuzz/artifacts/.
         work="$(mktemp -d)"
