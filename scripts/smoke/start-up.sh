@@ -67,21 +67,23 @@ free_display() {
             || { echo "$n"; return; }
     done
 }
+# KIND WHERE...: a stand-in display (x-listener.py) that ends with the
+# session, its socket (WHERE, if a path) removed with it.
+listener() {
+    timeout 600 python3 "$(dirname "$0")/x-listener.py" "$@" &
+    smoke_started+=($!)
+    [[ "$2" != /* ]] || smoke_dirs+=("$2")
+}
 closing="$(free_display 300)"
 stuck="$(free_display 400)"
-timeout 120 python3 "$(dirname "$0")/x-listener.py" closing "$((6000 + closing))" &
-smoke_started+=($!)
-timeout 120 python3 "$(dirname "$0")/x-listener.py" stuck "/tmp/.X11-unix/X$stuck" &
-smoke_started+=($!)
-smoke_dirs+=("/tmp/.X11-unix/X$stuck")
+listener closing "$((6000 + closing))"
+listener stuck "/tmp/.X11-unix/X$stuck"
 # A display a tenth of a second away each way: Qt's start-up alone makes
 # some sixty round trips to it. As over a forwarded link, the server's shared
 # memory cannot be had (the relay passes no descriptors).
 slow="$(free_display 500)"
 xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
-timeout 600 python3 "$(dirname "$0")/x-listener.py" slow "/tmp/.X11-unix/X$slow" "/tmp/.X11-unix/X${DISPLAY#:}" 100 &
-smoke_started+=($!)
-smoke_dirs+=("/tmp/.X11-unix/X$slow")
+listener slow "/tmp/.X11-unix/X$slow" "/tmp/.X11-unix/X${DISPLAY#:}" 100
 wayland=""
 if command -v weston >/dev/null; then
     wayland="quorlin-start-up-$$"
