@@ -24,7 +24,8 @@ qt_core="$(ldd "$bin" | sed -n 's/^[[:space:]]*libQt6Core\.so\.6 => \([^ ]*\) .*
 qt_version="$(readlink -f "$qt_core" | sed -n 's/.*libQt6Core\.so\.\([0-9]*\.[0-9]*\)\..*/\1/p')"
 [ -n "$qt_version" ] || fail "cannot tell which Qt the program runs against"
 if [ "${qt_version%%.*}" -lt 6 ] || { [ "${qt_version%%.*}" -eq 6 ] && [ "${qt_version#*.}" -lt 6 ]; }; then
-    exec "${clean[@]}" timeout 120 "$root/scripts/smoke/wayland-weston.sh" "$bin" "$root/scripts"
+    "${clean[@]}" timeout 120 "$root/scripts/smoke/wayland-weston.sh" "$bin" "$root/scripts"
+    exit 0
 fi
 
 # sway refuses to run as root, so as root the session runs as a user made
