@@ -1,21 +1,13 @@
 #!/usr/bin/env bash
-# Installs a built tree to a temporary prefix and runs the installed program
-# on a private X server: waits for its window, checks the window's
-# properties, drives it by keyboard (type, Tab, the window menu, the About
-# box) and checks that Esc ends it (scripts/smoke/x11.sh). Screenshots go to
-# artifacts/, among them quorlin-window.png, the window as it maps.
+# Installs a built tree to a temporary prefix, checks what was installed,
+# and runs the installed program on a private X server (scripts/smoke/x11.sh).
 # Usage: scripts/smoke-x11.sh [BUILD_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"
-artifacts="$root/artifacts"
-mkdir -p "$artifacts"
-
-prefix="$(mktemp -d)"
-trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" >/dev/null
+# shellcheck source=scripts/smoke/install.sh
+. "$root/scripts/smoke/install.sh"
 entry="$prefix/share/applications/org.quorlin.quorlin.desktop"
-for f in bin/quorlin share/applications/org.quorlin.quorlin.desktop share/metainfo/org.quorlin.quorlin.metainfo.xml \
+for f in share/applications/org.quorlin.quorlin.desktop share/metainfo/org.quorlin.quorlin.metainfo.xml \
          share/icons/hicolor/32x32/apps/quorlin.png share/icons/hicolor/16x16/apps/quorlin.png \
          share/icons/hicolor/scalable/apps/quorlin.svg share/man/man1/quorlin.1.gz; do
     [ -e "$prefix/$f" ] || { echo "smoke: $f was not installed" >&2; exit 1; }
@@ -26,4 +18,4 @@ grep -qx 'Icon=quorlin' "$entry"
 wm_class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
 
 # The offscreen platform that the widget tests use would hide the window.
-env -u QT_QPA_PLATFORM timeout 120 "$root/scripts/smoke/x11.sh" "$prefix/bin/quorlin" "$artifacts" "$wm_class"
+env -u QT_QPA_PLATFORM timeout 120 "$root/scripts/smoke/x11.sh" "$bin" "$artifacts" "$wm_class"

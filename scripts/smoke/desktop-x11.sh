@@ -2,9 +2,10 @@
 # On a private X server, inside a D-Bus session: the installed program's
 # controls' names over the AT-SPI accessibility bus, then its layout at
 # twice the scale. The scale-2 screenshot goes to ARTIFACTS.
-# Usage: dbus-run-session -- scripts/smoke/desktop-x11.sh BIN ARTIFACTS FOCUSABLE ATSPI_NAMES_PY
+# Usage: dbus-run-session -- scripts/smoke/desktop-x11.sh BIN ARTIFACTS FOCUSABLE
 set -euo pipefail
-bin="$1"; artifacts="$2"; focusable="$3"; atspi="$4"
+bin="$1"; artifacts="$2"; focusable="$3"
+probe="$(dirname "$0")/probe.py"
 smoke_name=smoke
 # shellcheck source=scripts/smoke/session.sh
 . "$(dirname "$0")/session.sh"
@@ -20,10 +21,10 @@ smoke_x_server 2560x2048x24
 smoke_started+=($!)
 
 start env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-timeout 30 /usr/bin/python3 "$atspi" "$smoke_pid" "$focusable" 20 || smoke_fail "accessible names"
+timeout 30 "$probe" names "$smoke_pid" "$focusable" 20 || smoke_fail "accessible names"
 # Floods with a stop and start between, then both stops: every descriptor
 # comes back.
-timeout 120 /usr/bin/python3 "$(dirname "$atspi")/atspi-flood.py" "$smoke_pid" 3 ||
+timeout 120 "$probe" flood "$smoke_pid" 3 ||
     smoke_fail "descriptors not back after floods and both stops"
 plain="$(size)"
 smoke_end_by_esc

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The built program on a private X server where resources run out: too few
-# descriptors at start-up and for a Start (a limit set at start and one
-# lowered on the running program), and no memory for a Start's thread.
-# Every error box must be drawn and answer its key, and the window must work
-# afterwards. Screenshots go to ARTIFACTS.
+# The built program on a private X server with too few descriptors (a limit
+# set at start, one lowered on the running program) and no memory for a
+# Start's thread. Every error box must be drawn and answer its key, and the
+# window must work afterwards. Screenshots go to ARTIFACTS.
 # Usage: scripts/smoke/limits.sh BIN ARTIFACTS
 set -euo pipefail
 bin="$1"; artifacts="$2"
@@ -21,15 +20,13 @@ smoke_name=smoke-limits
 # Buttons by their dialog-unit centres at base units 7 x 14.
 server_start() { xdotool mousemove --window "$smoke_wid" 420 21 click 1; }
 client_start() { xdotool mousemove --window "$smoke_wid" 420 283 click 1; }
-# LIMIT [STDERR_FILE]
-launch() {
+launch() { # LIMIT [STDERR_FILE]
     local smoke_name="smoke-limits: limit $1"
-    (
-        ulimit -S -n "$1"
-        [ -z "${2:-}" ] || exec 2>"$2"
-        exec "$bin"
-    ) &
-    smoke_pid=$!
+    if [ -n "${2:-}" ]; then
+        smoke_launch smoke_limited -n "$1" "$bin" 2>"$2"
+    else
+        smoke_launch smoke_limited -n "$1" "$bin"
+    fi
     smoke_main_window
     xdotool windowfocus --sync "$smoke_wid"
 }
@@ -60,7 +57,7 @@ smoke_x_server 1280x1024x24
 # One fewer than the program starts with (on the platform that needs most):
 # one line and status 1.
 set +e
-out="$( (ulimit -S -n 19; exec "$bin") 2>&1)"; status=$?
+out="$(smoke_limited -n 19 "$bin" 2>&1)"; status=$?
 set -e
 [ "$status" -eq 1 ] || smoke_fail "limit 19: status $status ($out)"
 grep -q "too few file descriptors" <<<"$out" || smoke_fail "limit 19: $out"

@@ -77,31 +77,42 @@ smoke_main_window() {
     [ -n "$smoke_wid" ] || smoke_fail "the window did not appear"
 }
 
-# How many visible windows the program has.
-smoke_windows() { xdotool search --onlyvisible --pid "$smoke_pid" 2>/dev/null | wc -l; }
-
-# Waits up to 5 s until the program has N visible windows.
-smoke_windows_become() {
-    local _
-    for _ in $(seq 50); do
-        [ "$(smoke_windows)" -eq "$1" ] && return 0
+# Runs COMMAND... every 0.1 s until it succeeds, at most N times; returns 1
+# if it never did.
+smoke_until() {
+    local n="$1" _
+    shift
+    for _ in $(seq "$n"); do
+        "$@" && return 0
         sleep 0.1
     done
     return 1
 }
 
+# OPTION VALUE COMMAND...: execs COMMAND under that ulimit (soft).
+smoke_limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
+
+smoke_ended() { ! kill -0 "$smoke_pid" 2>/dev/null; }
+
+# Waits for the program to end and sets smoke_status to its exit status.
+smoke_reap() {
+    smoke_status=0
+    wait "$smoke_pid" || smoke_status=$?
+    smoke_pid=""
+}
+
+# How many visible windows the program has; whether that is N.
+smoke_windows() { xdotool search --onlyvisible --pid "$smoke_pid" 2>/dev/null | wc -l; }
+smoke_windows_are() { [ "$(smoke_windows)" -eq "$1" ]; }
+# Waits up to 5 s until the program has N visible windows.
+smoke_windows_become() { smoke_until 50 smoke_windows_are "$1"; }
+
 # Waits up to 5 s for the program to end after WHAT (Esc, a close request)
 # and checks that it ended with status 0.
 smoke_wait_end() {
-    local what="$1" status=0 _
-    for _ in $(seq 50); do
-        kill -0 "$smoke_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$smoke_pid" 2>/dev/null; then smoke_fail "still running 5 s after $what"; fi
-    wait "$smoke_pid" || status=$?
-    smoke_pid=""
-    [ "$status" -eq 0 ] || smoke_fail "exited with status $status after $what"
+    smoke_until 50 smoke_ended || smoke_fail "still running 5 s after $1"
+    smoke_reap
+    [ "$smoke_status" -eq 0 ] || smoke_fail "exited with status $smoke_status after $1"
 }
 
 # Ends the program by Esc in its main window and checks its end. With no

@@ -67,21 +67,23 @@ free_display() {
             || { echo "$n"; return; }
     done
 }
+# KIND WHERE...: a stand-in display (x-listener.py) that ends with the
+# session, its socket (WHERE, if a path) removed with it.
+listener() {
+    timeout 600 python3 "$(dirname "$0")/x-listener.py" "$@" &
+    smoke_started+=($!)
+    [[ "$2" != /* ]] || smoke_dirs+=("$2")
+}
 closing="$(free_display 300)"
 stuck="$(free_display 400)"
-timeout 120 python3 "$(dirname "$0")/x-listener.py" closing "$((6000 + closing))" &
-smoke_started+=($!)
-timeout 120 python3 "$(dirname "$0")/x-listener.py" stuck "/tmp/.X11-unix/X$stuck" &
-smoke_started+=($!)
-smoke_dirs+=("/tmp/.X11-unix/X$stuck")
+listener closing "$((6000 + closing))"
+listener stuck "/tmp/.X11-unix/X$stuck"
 # A display a tenth of a second away each way: Qt's start-up alone makes
 # some sixty round trips to it. As over a forwarded link, the server's shared
 # memory cannot be had (the relay passes no descriptors).
 slow="$(free_display 500)"
 xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
-timeout 600 python3 "$(dirname "$0")/x-listener.py" slow "/tmp/.X11-unix/X$slow" "/tmp/.X11-unix/X${DISPLAY#:}" 100 &
-smoke_started+=($!)
-smoke_dirs+=("/tmp/.X11-unix/X$slow")
+listener slow "/tmp/.X11-unix/X$slow" "/tmp/.X11-unix/X${DISPLAY#:}" 100
 wayland=""
 if command -v weston >/dev/null; then
     wayland="quorlin-start-up-$$"
@@ -93,7 +95,6 @@ if command -v weston >/dev/null; then
 fi
 sleep 1
 
-ended() { ! kill -0 "$smoke_pid" 2>/dev/null; }
 cpu_seconds() { awk '{print int(($14 + $15) / 100 * 10) / 10}' "/proc/$smoke_pid/stat"; }
 check_line() { # NAME STATUS OUTPUT PATTERN
     local last="${3##*$'\n'}"
@@ -102,18 +103,22 @@ check_line() { # NAME STATUS OUTPUT PATTERN
         smoke_fail "$1: status $2: $3"
     fi
 }
-run_line() { # NAME PATTERN COMMAND
-    local out status=0
-    out="$(eval "timeout 20 $3" 2>&1 >/dev/null)" || status=$?
-    check_line "$1" "$status" "$out" "$2"
-    echo "$smoke_name $1: ${out##*$'\n'}"
+# COMMAND...: sets out to its standard error and status to its exit status.
+capture() {
+    status=0
+    out="$("$@" 2>&1 >/dev/null)" || status=$?
 }
-
-# OPTION VALUE COMMAND...: COMMAND under that ulimit (soft), in this shell.
-limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
-trim() { local v="${1#"${1%%[![:space:]]*}"}"; printf "%s" "${v%"${v##*[![:space:]]}"}"; }
+# Starts the row's command as the program, its standard error to a file.
+launch_row() { smoke_launch eval "exec $command" 2>"$runtime/err"; }
+ran_for_3s() {
+    launch_row
+    sleep 3
+    smoke_ended && smoke_fail "$name: ended: $(cat "$runtime/err")"
+    return 0
+}
+# The columns without the blanks around them.
+rows="$(sed -E 's/[[:space:]]*\|[[:space:]]*/|/g; s/[[:space:]]+$//' <<<"$rows")"
 while IFS='|' read -r expect name pattern command; do
-    expect="$(trim "$expect")"; name="$(trim "$name")"; pattern="$(trim "$pattern")"; command="$(trim "$command")"
     [ -n "$expect" ] || continue
     if [ "$name" = wayland-only ] && [ ! -S "$runtime/$wayland" ]; then
         echo "$smoke_name $name: skipped, no weston"
@@ -121,40 +126,36 @@ while IFS='|' read -r expect name pattern command; do
     fi
     case "$expect" in
     either)
-        smoke_launch eval "exec $command" 2>"$runtime/err"
+        launch_row
         smoke_wid="$(smoke_window Quorlin 15)"
         if [ -n "$smoke_wid" ]; then
             smoke_end_by_esc
             echo "$smoke_name $name: a window, ended by Esc"
             continue
         fi
-        status=0
-        wait "$smoke_pid" || status=$?
-        smoke_pid=""
-        check_line "$name" "$status" "$(cat "$runtime/err")" "$pattern"
+        smoke_reap
+        check_line "$name" "$smoke_status" "$(cat "$runtime/err")" "$pattern"
         echo "$smoke_name $name: $(tail -n 1 "$runtime/err")"
         ;;
-    line) run_line "$name" "$pattern" "$command" ;;
+    line)
+        capture eval "timeout 20 $command"
+        check_line "$name" "$status" "$out" "$pattern"
+        echo "$smoke_name $name: ${out##*$'\n'}"
+        ;;
     abort)
-        status=0
-        out="$(eval "timeout 20 $command" 2>&1 >/dev/null)" || status=$?
+        capture eval "timeout 20 $command"
         # shellcheck disable=SC2053 # the pattern is a glob
         if [ "$status" -ne 134 ] || [[ "$out" != $pattern ]]; then smoke_fail "$name: status $status: $out"; fi
         echo "$smoke_name $name: Qt's warning, then the abort asked for"
         ;;
     waits)
-        smoke_launch eval "exec $command" 2>"$runtime/err"
-        sleep 3
-        ended && smoke_fail "$name: ended: $(cat "$runtime/err")"
+        ran_for_3s
         cpu="$(cpu_seconds)"
         awk -v c="$cpu" 'BEGIN {exit !(c < 0.5)}' || smoke_fail "$name: $cpu s of CPU while waiting"
         kill -s "$pattern" "$smoke_pid"
-        for _ in $(seq 50); do ended && break; sleep 0.1; done
-        ended || smoke_fail "$name: SIG$pattern did not end it"
-        status=0
-        wait "$smoke_pid" || status=$?
-        smoke_pid=""
-        [ "$status" -eq $((128 + $(kill -l "$pattern"))) ] || smoke_fail "$name: status $status after SIG$pattern"
+        smoke_until 50 smoke_ended || smoke_fail "$name: SIG$pattern did not end it"
+        smoke_reap
+        [ "$smoke_status" -eq $((128 + $(kill -l "$pattern"))) ] || smoke_fail "$name: status $smoke_status after SIG$pattern"
         echo "$smoke_name $name: waits ($cpu s of CPU in 3 s), ended by SIG$pattern"
         ;;
     window)
@@ -165,28 +166,23 @@ while IFS='|' read -r expect name pattern command; do
         up=$((SECONDS - started))
         xdotool windowfocus --sync "$smoke_wid"
         xdotool key Escape
-        for _ in $(seq $((pattern * 10))); do ended && break; sleep 0.1; done
+        smoke_until $((pattern * 10)) smoke_ended || true
         smoke_wait_end Esc
         echo "$smoke_name $name: a window after $up s, ended by Esc"
         ;;
     runs)
-        smoke_launch eval "exec $command" 2>"$runtime/err"
-        sleep 3
-        ended && smoke_fail "$name: ended: $(cat "$runtime/err")"
+        ran_for_3s
         kill "$smoke_pid"
-        wait "$smoke_pid" 2>/dev/null || true
-        smoke_pid=""
+        smoke_reap
         echo "$smoke_name $name: still running after 3 s"
         ;;
     floor)
-        status=0
-        out="$(limited "$pattern" "$command" timeout 20 "$bin" 2>&1 >/dev/null)" || status=$?
+        capture smoke_limited "$pattern" "$command" timeout 20 "$bin"
         check_line "$name" "$status" "$out" "*raise?it?to?at?least?[0-9]*"
         works="$(sed -n 's/.*raise it to at least \([0-9]*\).*/\1/p' <<<"${out##*$'\n'}")"
-        status=0
-        out="$(limited "$pattern" $((works - 1)) timeout 20 "$bin" 2>&1 >/dev/null)" || status=$?
+        capture smoke_limited "$pattern" $((works - 1)) timeout 20 "$bin"
         check_line "$name" "$status" "$out" "*raise?it?to?at?least?$works*"
-        smoke_launch limited "$pattern" "$works" "$bin"
+        smoke_launch smoke_limited "$pattern" "$works" "$bin"
         smoke_main_window
         smoke_end_by_esc
         echo "$smoke_name $name: ${out##*$'\n'}; at $works a window, ended by Esc"

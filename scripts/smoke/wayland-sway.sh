@@ -16,7 +16,7 @@ sway=""
 smoke_on_fail() {
     if [ -n "$sway" ] && ! kill -0 "$sway" 2>/dev/null; then tail -n 20 "$runtime/sway.log" >&2; fi
 }
-tree() { swaymsg -t get_tree | /usr/bin/python3 "$scripts/sway-window.py" "$smoke_pid"; }
+tree() { swaymsg -t get_tree | "$scripts/probe.py" sway "$smoke_pid"; }
 
 # wlroots keeps keymaps and output buffers in POSIX shared memory (a chroot
 # needs /dev/shm mounted).
@@ -27,14 +27,13 @@ WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
     sway -c "$runtime/sway.conf" >"$runtime/sway.log" 2>&1 &
 sway=$!
 smoke_started+=("$sway")
-socket=""; SWAYSOCK=""
-for _ in $(seq 100); do
+# Both sockets are there, or sway has ended.
+sway_up() {
     socket="$(cd "$runtime" && find . -maxdepth 1 -name 'wayland-[0-9]*' ! -name '*.lock' -printf '%f\n' | head -n1)"
     SWAYSOCK="$(find "$runtime" -maxdepth 1 -name 'sway-ipc.*.sock' | head -n1)"
-    [ -n "$socket" ] && [ -S "$runtime/$socket" ] && [ -S "$SWAYSOCK" ] && break
-    kill -0 "$sway" 2>/dev/null || break
-    sleep 0.1
-done
+    { [ -n "$socket" ] && [ -S "$runtime/$socket" ] && [ -S "$SWAYSOCK" ]; } || ! kill -0 "$sway" 2>/dev/null
+}
+smoke_until 100 sway_up || true
 if [ -z "$socket" ] || [ ! -S "$SWAYSOCK" ]; then
     cat "$runtime/sway.log" >&2
     smoke_fail "sway did not start"
@@ -44,14 +43,13 @@ export SWAYSOCK WAYLAND_DISPLAY="$socket"
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
 smoke_started+=($!)
 smoke_launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin"
-window=""
-for _ in $(seq 150); do
-    window="$(tree | grep "^Quorlin	" | head -n1)" || true
-    [ -n "$window" ] && break
-    kill -0 "$smoke_pid" 2>/dev/null || smoke_fail "the program ended"
-    sleep 0.1
-done
-[ -n "$window" ] || smoke_fail "no window titled Quorlin appeared"
+# Sets window to the program's window titled TITLE, if it has one.
+has_window() {
+    smoke_ended && smoke_fail "the program ended"
+    window="$(tree | grep "^$1	" | head -n1)" || true
+    [ -n "$window" ]
+}
+smoke_until 150 has_window Quorlin || smoke_fail "no window titled Quorlin appeared"
 echo "smoke: wayland: window: $window"
 IFS='	' read -r _ app_id placement focus _ <<<"$window"
 [ "$app_id" = "org.quorlin.quorlin" ] || smoke_fail "app id is $app_id, not the desktop entry name"
@@ -67,32 +65,21 @@ fds_at_start="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 | wc -l)"
 # and a key sent before the program has taken the keymap in is lost.
 wtype -s 300 -d 40 "typed on wayland" -k Tab -k Return -k Tab -k Tab -k Tab -k Tab -k Tab -k Tab -k Tab -k space
 timeout 10 /usr/bin/python3 "$scripts/udp-echo.py" "hello from sway" || smoke_fail "no echo from the server side"
-timeout 20 /usr/bin/python3 "$scripts/atspi-text.py" "$smoke_pid" "服务器 日志" 15 "typed on wayland" "hello from sway" ||
+timeout 20 "$scripts/probe.py" text "$smoke_pid" "服务器 日志" 15 "typed on wayland" "hello from sway" ||
     smoke_fail "the server log does not show the typed text and the datagram"
 # Three rounds of floods with a stop and start between, then both stops:
 # every descriptor comes back, Qt's Wayland buffers included.
-timeout 120 /usr/bin/python3 "$scripts/atspi-flood.py" "$smoke_pid" 3 "$fds_at_start" ||
+timeout 120 "$scripts/probe.py" flood "$smoke_pid" 3 "$fds_at_start" ||
     smoke_fail "descriptors not back after floods and both stops"
 
 # F1 opens the About box, Esc closes it alone. A repeated F1 is harmless
 # (the box is modal), so a key lost to a new keymap is sent again.
-about=""
-for _ in 1 2 3; do
-    wtype -s 300 -k F1
-    for _ in $(seq 50); do
-        about="$(tree | grep "^关于 Quorlin	.*	focused	" | head -n1)" || true
-        [ -n "$about" ] && break 2
-        sleep 0.2
-    done
-done
-[ -n "$about" ] || smoke_fail "F1 did not open the About box"
+f1() { wtype -s 300 -k F1; smoke_until 100 has_window "关于 Quorlin	.*	focused"; }
+f1 || f1 || f1 || smoke_fail "F1 did not open the About box"
 wtype -s 300 -k Escape
-for _ in $(seq 50); do
-    tree | grep -q "^关于 Quorlin	" || break
-    sleep 0.2
-done
-! tree | grep -q "^关于 Quorlin	" || smoke_fail "Esc did not close the About box"
-tree | grep -q "^Quorlin	" || smoke_fail "Esc in the About box closed the window"
+about_gone() { ! tree | grep -q "^关于 Quorlin	"; }
+smoke_until 100 about_gone || smoke_fail "Esc did not close the About box"
+has_window Quorlin || smoke_fail "Esc in the About box closed the window"
 if command -v grim >/dev/null; then grim "$runtime/smoke-wayland.png" || echo "smoke: wayland: no screenshot" >&2; fi
 
 # A close request from the compositor, as its close button or shortcut sends.
@@ -104,10 +91,9 @@ smoke_wait_end "the close request"
 # close on Enter and leave the window going. One wtype, whose keymap is
 # taken in before the limit falls: a later keyboard's keymap would be a
 # descriptor the program cannot take in (docs/startup-and-limits.md).
-quorlins() { tree | grep -c "^Quorlin	" || true; }
+quorlins() { [ "$(tree | grep -c "^Quorlin	")" -eq "$1" ]; }
 smoke_launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin"
-for _ in $(seq 150); do [ "$(quorlins)" -eq 1 ] && break; sleep 0.1; done
-[ "$(quorlins)" -eq 1 ] || smoke_fail "lowered limit: no window"
+smoke_until 150 quorlins 1 || smoke_fail "lowered limit: no window"
 wtype -s 4000 -k Tab -k Return -s 5000 -k Return &
 typist=$!
 smoke_started+=("$typist")
@@ -115,11 +101,9 @@ sleep 2
 lowest=0
 while [ "$lowest" -lt 1024 ] && [ -e "/proc/$smoke_pid/fd/$lowest" ]; do lowest=$((lowest + 1)); done
 prlimit --pid "$smoke_pid" --nofile="$lowest":
-for _ in $(seq 50); do [ "$(quorlins)" -eq 2 ] && break; sleep 0.1; done
-[ "$(quorlins)" -eq 2 ] || smoke_fail "lowered limit $lowest: the Start's error box did not open"
+smoke_until 50 quorlins 2 || smoke_fail "lowered limit $lowest: the Start's error box did not open"
 wait "$typist" || smoke_fail "lowered limit: wtype failed"
-for _ in $(seq 50); do [ "$(quorlins)" -eq 1 ] && break; sleep 0.1; done
-[ "$(quorlins)" -eq 1 ] || smoke_fail "lowered limit $lowest: Enter did not close the error box"
+smoke_until 50 quorlins 1 || smoke_fail "lowered limit $lowest: Enter did not close the error box"
 prlimit --pid "$smoke_pid" --nofile=1024:
 swaymsg "[pid=$smoke_pid] kill" >/dev/null
 smoke_wait_end "the close request, after the error box at limit $lowest"

@@ -20,13 +20,12 @@ XDG_RUNTIME_DIR="$runtime" weston --backend=headless-backend.so --socket="$socke
     --idle-time=0 >"$weston_log" 2>&1 &
 smoke_started+=($!)
 weston=$!
-display=""
-for _ in $(seq 100); do
+# XWayland and the Wayland socket are there, or weston has ended.
+weston_up() {
     display="$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$weston_log")"
-    [ -n "$display" ] && [ -S "$runtime/$socket" ] && break
-    kill -0 "$weston" 2>/dev/null || break
-    sleep 0.1
-done
+    { [ -n "$display" ] && [ -S "$runtime/$socket" ]; } || ! kill -0 "$weston" 2>/dev/null
+}
+smoke_until 100 weston_up || true
 [ -n "$display" ] || smoke_fail "weston did not start"
 export XDG_RUNTIME_DIR="$runtime" XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY="$socket" DISPLAY="$display"
 unset XAUTHORITY

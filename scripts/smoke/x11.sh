@@ -10,6 +10,17 @@ smoke_name=smoke
 # shellcheck source=scripts/smoke/session.sh
 . "$(dirname "$0")/session.sh"
 shot() { sleep 0.3; import -window root "$artifacts/$1"; }
+# KEY opens the About box (else fails with WHY); CLOSE (named CLOSE_NAME)
+# closes it. SHOT: a screenshot of it open.
+about_box() { # KEY WHY CLOSE CLOSE_NAME [SHOT]
+    xdotool key "$1"
+    about="$(smoke_window "关于 Quorlin" 10)"
+    [ -n "$about" ] || smoke_fail "$2"
+    [ -z "${5:-}" ] || shot "$5"
+    xdotool windowfocus --sync "$about"
+    xdotool key "$3"
+    smoke_windows_become 1 || smoke_fail "$4 did not close the About box"
+}
 
 smoke_x_server 1280x1024x24
 smoke_launch "$bin"
@@ -38,13 +49,7 @@ shot smoke-x11.png
 xdotool key alt+space
 smoke_windows_become 2 || smoke_fail "Alt+Space opened no window menu"
 shot smoke-x11-menu.png
-xdotool key a
-about="$(smoke_window "关于 Quorlin" 10)"
-[ -n "$about" ] || smoke_fail "the About box did not open from the window menu"
-shot smoke-x11-about.png
-xdotool windowfocus --sync "$about"
-xdotool key Return
-smoke_windows_become 1 || smoke_fail "Enter did not close the About box"
+about_box a "the About box did not open from the window menu" Return Enter smoke-x11-about.png
 
 # F1 by its keycode: xdotool's "key F1" holds Alt down as well where F1's
 # key type maps Alt to its first level (xkeyboard-config 2.48 on), and
@@ -57,13 +62,8 @@ d = x.XOpenDisplay(None)
 print(x.XKeysymToKeycode(ctypes.c_void_p(d), ctypes.c_ulong(0xFFBE)) if d else 0)')"
 [ "${f1:-0}" -gt 0 ] || smoke_fail "no keycode for F1"
 xdotool windowfocus --sync "$smoke_wid"
-xdotool key "$f1"
-about="$(smoke_window "关于 Quorlin" 10)"
-[ -n "$about" ] || smoke_fail "F1 did not open the About box"
-xdotool windowfocus --sync "$about"
-xdotool key Escape
-smoke_windows_become 1 || smoke_fail "Esc did not close the About box"
-kill -0 "$smoke_pid" 2>/dev/null || smoke_fail "Esc in the About box ended the program"
+about_box "$f1" "F1 did not open the About box" Escape Esc
+smoke_ended && smoke_fail "Esc in the About box ended the program"
 
 smoke_end_by_esc
 echo "smoke: ok"
