@@ -120,7 +120,7 @@ say "desktop entry, metainfo, manual page and icon: ok"
 # (a chroot) domain_host's user namespace is refused.
 variations=+all,-user_group
 ! $here || variations+=,-domain_host
-reprotest --min-cpus="$(nproc)" --variations="$variations" --store-dir="$work/reprotest" \
+reprotest --verbosity 1 --min-cpus="$(nproc)" --variations="$variations" --store-dir="$work/reprotest" \
     "$dsc" -- null >"$work/reprotest.log" 2>&1 || {
     grep -v '^ ' "$work/reprotest.log" | tail -n 30 >&2
     head -n 300 "$work/reprotest"/*.diffoscope.out >&2 2>/dev/null || true
