@@ -72,9 +72,11 @@ if [ "$set_name" = test ]; then
         googletest libgtest-dev locales
         xvfb xauth xdotool imagemagick x11-utils file
         weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
-        build-essential debhelper devscripts dpkg-dev fakeroot lintian autopkgtest reprotest diffoscope-minimal
-        desktop-file-utils appstream libxml2-utils librsvg2-bin man-db
-        shellcheck debootstrap
+        build-essential debhelper devscripts dpkg-dev fakeroot lintian desktop-file-utils appstream
+        libxml2-utils librsvg2-bin man-db shellcheck
+        # scripts/package.sh: roots, the clean build, autopkgtest's unshare
+        # backend, and reprotest with its time and file-order variations.
+        mmdebstrap sbuild uidmap autopkgtest reprotest diffoscope-minimal faketime disorderfs
     )
     # With Qt >= 6.6 the program runs natively on Wayland and its stage drives
     # it under sway; with an older Qt it runs through XWayland under weston alone.
@@ -92,7 +94,14 @@ missing=()
 for p in "${packages[@]}"; do
     installed "$p" || missing+=("$p")
 done
-[ ${#missing[@]} -gt 0 ] || exit 0
-echo "bootstrap: installing ${missing[*]}"
-update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "bootstrap: installing ${missing[*]}"
+    update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# sbuild's and autopkgtest's unshare modes map the user's subordinate ids,
+# which useradd gives to new users but not to root.
+user="$(id -un)"
+if [ "$set_name" = test ] && ! grep -q "^$user:" /etc/subuid; then
+    $sudo usermod --add-subuids 100000-165535 --add-subgids 100000-165535 "$user"
+fi

@@ -1,22 +1,19 @@
 #!/usr/bin/env bash
 # Builds the Debian source and binary packages from a clean copy of the
-# tracked tree and checks them: the build in a minimal root holding only
-# build-essential and the Build-Depends; lintian (pedantic; no error, no
-# warning) on the .changes, and so on the .dsc and every .deb it lists;
-# desktop-file-validate, appstreamcli, man and the icon on what the package
-# installs; a second build from the source package in another folder, with
-# another umask and time zone and later on the clock, giving byte-identical
-# .debs (diffoscope shows any difference); and the package's autopkgtest in
-# another such root, never on this machine itself.
-#   QUORLIN_THROWAWAY_ROOT=1  this machine is itself a throwaway root: build
-#                             and run autopkgtest right here (its null
-#                             backend).
-# Otherwise the roots are made with debootstrap, of this machine's own
-# release, and removed afterwards. Needs root for that. Output goes to
-# build-package/ (the packages) and artifacts/. Exits non-zero on the first
+# tracked tree and checks them with Debian's and freedesktop's own tools:
+# sbuild builds in a fresh mmdebstrap root of this machine's release holding
+# only build-essential and the Build-Depends (its unshare mode); lintian
+# (pedantic; no error, no warning) on the .changes; desktop-file-validate,
+# appstreamcli, man and the icon on what the package installs; reprotest
+# builds it twice under the variations that work here (docs/packaging.md) and
+# wants byte-identical .debs (diffoscope shows any difference); autopkgtest
+# runs the package's tests through its unshare backend in another such root,
+# never on this machine itself. Needs root.
+#   QUORLIN_THROWAWAY_ROOT=1  this machine is itself a throwaway root, where
+#                             no user namespace can be made: dpkg-buildpackage
+#                             builds here and autopkgtest uses its null backend.
+# Output goes to build-package/ and artifacts/. Exits non-zero on the first
 # complaint.
-#   QUORLIN_PACKAGE_BUILD_ONLY=1  (used inside the build root) only make the
-#                             source package and the two builds.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 work="$root/build-package"
@@ -26,135 +23,59 @@ started=$SECONDS
 . "$root/scripts/debian-root.sh"
 fail() { echo "package: $*" >&2; exit 1; }
 say() { echo "package: $* ($((SECONDS - started)) s)"; }
-
-build_only=false
-[ "${QUORLIN_PACKAGE_BUILD_ONLY:-}" = 1 ] && build_only=true
 here=false
 [ "${QUORLIN_THROWAWAY_ROOT:-}" = 1 ] && here=true
-# Both roots download into one cache of their own: sharing this machine's
-# would share its lock too, and any apt run here would fail the tests.
-mounts=(proc sys dev dev/pts)
-cache=var/cache/apt/archives
-roots=()
-cleanup() {
-    local status=$? r
-    for r in "${roots[@]}"; do
-        debian_root_remove "$r" "${mounts[@]}" "$cache" || true
-    done
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
-if ! $build_only; then
-    # A run that was killed may have left its roots' mounts behind.
-    for r in "$work/build-root" "$work/test-root"; do
-        debian_root_unmount "$r" "${mounts[@]}" "$cache"
-    done
-    rm -rf --one-file-system "$work"
-fi
+rm -rf --one-file-system "$work"
 mkdir -p "$work" "$artifacts"
-source_name="$(sed -n 's/^Source: //p' "$root/debian/control")"
+source_name="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Source)"
 version="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 upstream="${version%-*}"
 epoch="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Timestamp)"
 arch="$(dpkg-architecture -qDEB_HOST_ARCH)"
-second="$work/second/a/longer/build/path"
+tree="$work/$source_name-$upstream"
 
-# The source package and its two builds. The second unpacks the source
-# package under a longer, other path and builds it again with another umask,
-# time zone and clock reading; dpkg-buildpackage takes SOURCE_DATE_EPOCH from
-# the changelog. The time zones are POSIX strings, which need no tzdata.
-make_packages() {
-    local tree="$work/first/$source_name-$upstream"
-    mkdir -p "$tree" "$second"
-    (cd "$root" && tracked_files . | tar --null -T - -cf -) | tar -xf - -C "$tree"
+# The source package, from the tracked files; its upstream tarball is the tree
+# without debian/, the same bytes every time.
+debian_root_copy_tree "$work" "$root"
+mv "$work/src/quorlin" "$tree"
+tar -C "$tree" --exclude=./debian --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
+    --transform="s,^\.,$source_name-$upstream," -cf - . | xz -T1 >"$work/${source_name}_$upstream.orig.tar.xz"
+(cd "$work" && dpkg-source -b "$source_name-$upstream") >"$work/source.log" 2>&1 || fail "dpkg-source -b: $(cat "$work/source.log")"
+dsc="$work/${source_name}_$version.dsc"
+changes="$work/${source_name}_${version}_$arch.changes"
 
-    # The upstream tarball is the tree without debian/, made the same way
-    # from the same files every time: sorted names, the changelog's time, no
-    # owners.
-    (cd "$tree" && find . -path ./debian -prune -o \( -type f -o -type l \) -printf '%P\n' | LC_ALL=C sort) |
-        tar -C "$tree" --no-recursion -T - --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner \
-            --mode='a+rX,u+w,go-w' --transform="s,^,$source_name-$upstream/," --format=gnu -cf - |
-        gzip -9n >"$work/first/${source_name}_$upstream.orig.tar.gz"
-
-    # Build output is kept for the log's tail on failure.
-    build() { # DIR LOG DPKG-BUILDPACKAGE-ARGS...
-        local dir="$1" log="$2"
-        shift 2
-        (cd "$dir" && dpkg-buildpackage -us -uc -J"$(nproc)" "$@") >"$log" 2>&1 || {
-            tail -n 40 "$log" >&2
-            fail "dpkg-buildpackage failed in $dir (log: $log)"
-        }
-    }
-    (umask 022 && TZ=UTC0 build "$tree" "$work/first.log")
-    say "built the source package and its binary packages"
-    dpkg-source -x "$work/first/${source_name}_$version.dsc" "$second/$source_name-$upstream" >"$work/unpack.log" 2>&1 ||
-        fail "dpkg-source -x: $(cat "$work/unpack.log")"
-    (umask 002 && TZ=CST-8 build "$second/$source_name-$upstream" "$work/second.log" -b)
-    say "built the binary packages again"
-}
-
-if $build_only; then
-    make_packages
-    exit 0
-elif $here; then
-    make_packages
+if $here; then
+    (cd "$tree" && dpkg-buildpackage -us -uc -J"$(nproc)") >"$work/build.log" 2>&1 ||
+        { tail -n 40 "$work/build.log" >&2; fail "dpkg-buildpackage failed (log: $work/build.log)"; }
+    backend=(null)
 else
-    [ "$(id -u)" -eq 0 ] || fail "needs root to make its throwaway roots (debootstrap, chroot)"
     # shellcheck source=/dev/null
     codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
     [ -n "$codename" ] || fail "/etc/os-release names no VERSION_CODENAME"
-    # The Debian archive of this machine's own apt sources; with none found,
-    # debootstrap's default.
-    archive="$(debian_archive)"
-    debian_root_make "$codename" "$work/test-root" "$archive" "$work/debootstrap.log" ||
-        fail "no $codename root could be made; the package was not built"
-    # A frozen copy of testing has an expired Release file.
-    frozen=false
-    # shellcheck source=/dev/null
-    [ -n "$(. /etc/os-release && echo "${VERSION_ID:-}")" ] || frozen=true
-    debian_root_configure "$work/test-root" "$frozen"
-    # One root builds, the other, still as debootstrap left it, runs the
-    # autopkgtest: the tests then see only what the package depends on.
-    cp -a "$work/test-root" "$work/build-root"
-    mkdir -p "$work/apt-cache/partial"
-    for r in "$work/build-root" "$work/test-root"; do
-        roots+=("$r")
-        debian_root_mount "$r" "${mounts[@]}"
-        mkdir -p "$r/$cache"
-        mount --bind "$work/apt-cache" "$r/$cache"
-    done
-    debian_root_copy_tree "$work/build-root" "$root"
-    in_build_root() { debian_root_run "$work/build-root" "$1" DEBIAN_FRONTEND=noninteractive; }
-    say "installing build-essential and the Build-Depends in a minimal $codename root"
-    in_build_root 'apt-get update -qq && apt-get install -y -qq --no-install-recommends build-essential &&
-        apt-get build-dep -y -qq --no-install-recommends ./' >"$work/build-depends.log" 2>&1 || {
-        tail -n 20 "$work/build-depends.log" >&2
-        fail "the Build-Depends could not be installed"
-    }
-    in_build_root 'QUORLIN_PACKAGE_BUILD_ONLY=1 scripts/package.sh' ||
-        fail "the package could not be built in the $codename root"
-    mv "$work/build-root/src/quorlin/build-package"/* "$work/"
-    debian_root_remove "$work/build-root" "${mounts[@]}" "$cache" || fail "the build root could not be removed"
-    roots=("$work/test-root")
+    tarball="$work/$codename.tar"
+    debian_root_make "$codename" "$tarball" --variant=buildd >"$work/mmdebstrap.log" 2>&1 ||
+        { tail -n 20 "$work/mmdebstrap.log" >&2; fail "mmdebstrap made no $codename root"; }
+    say "made a minimal $codename root"
+    # The changelog's distribution, not the root's, names the upload.
+    sbuild --chroot-mode=unshare --chroot="$tarball" --source \
+        --dist="$(dpkg-parsechangelog -l "$root/debian/changelog" -S Distribution)" --build-dir="$work" --nolog \
+        --no-run-lintian --no-run-piuparts --no-run-autopkgtest "$dsc" >"$work/build.log" 2>&1 ||
+        { tail -n 40 "$work/build.log" >&2; fail "sbuild failed (log: $work/build.log)"; }
+    backend=(unshare --tarball "$tarball")
 fi
-
-changes="$work/first/${source_name}_${version}_$arch.changes"
-[ -f "$changes" ] || fail "no $(basename "$changes")"
-mapfile -t debs < <(find "$work/first" -maxdepth 1 -name '*.deb' -printf '%f\n' | sort)
-[ ${#debs[@]} -ge 1 ] || fail "no .deb built"
+mapfile -t debs < <(sed -n 's/^ [0-9a-f]\{64\} [0-9]* \(.*\.deb\)$/\1/p' "$changes" 2>/dev/null)
+[ ${#debs[@]} -ge 1 ] || fail "no .deb in $(basename "$changes")"
 say "built $(basename "$changes"): ${debs[*]}"
 
 # Infos and pedantic notes are shown but do not fail the run.
 allow_root=()
 [ "$(id -u)" -eq 0 ] && allow_root=(--allow-root)
-lintian "${allow_root[@]}" --fail-on error,warning --display-info --pedantic "$changes" ||
-    fail "lintian complained"
+lintian "${allow_root[@]}" --fail-on error,warning --display-info --pedantic "$changes" || fail "lintian complained"
 say "lintian: no error, no warning"
 
 # What the package installs, as freedesktop's and man's own tools see it.
-deb="$work/first/${source_name}_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
+deb="$work/${source_name}_${version}_$arch.deb"
 [ -f "$deb" ] || fail "no $(basename "$deb")"
 files="$work/files"
 dpkg-deb -x "$deb" "$files"
@@ -189,38 +110,28 @@ grep -q "^project(Quorlin VERSION $upstream " "$root/CMakeLists.txt" ||
 out="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$share/man/man1/quorlin.1.gz" 2>&1 >/dev/null)"
 [ -z "$out" ] || fail "man: $out"
 
-svg="$(sed -n 's/^Icon=//p' "$entry")"
-svg="$share/icons/hicolor/scalable/apps/$svg.svg"
+svg="$share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$entry").svg"
 xmllint --noout "$svg" || fail "$svg is not well-formed"
 rsvg-convert -w 128 -h 128 "$svg" -o "$artifacts/icon-scalable-128.png" || fail "$svg does not render"
 say "desktop entry, metainfo, manual page and icon: ok"
 
-# Reproducible: both builds give the same bytes.
-differ=()
-for f in "${debs[@]}"; do
-    [ -f "$second/$f" ] || fail "the second build made no $f"
-    cmp -s "$work/first/$f" "$second/$f" || differ+=("$f")
-done
-if [ ${#differ[@]} -gt 0 ]; then
-    for f in "${differ[@]}"; do
-        diffoscope --text - "$work/first/$f" "$second/$f" | head -n 300 || true
-    done
-    fail "not reproducible: ${differ[*]} differ between the two builds"
-fi
-say "reproducible: ${#debs[@]} .deb files byte-identical across two builds"
+# Two builds of the source package, the second under every variation that
+# works here: user_group needs other users to sudo to, and in a throwaway root
+# (a chroot) domain_host's user namespace is refused.
+variations=+all,-user_group
+! $here || variations+=,-domain_host
+reprotest --verbosity 1 --min-cpus="$(nproc)" --variations="$variations" --store-dir="$work/reprotest" \
+    "$dsc" -- null >"$work/reprotest.log" 2>&1 || {
+    grep -v '^ ' "$work/reprotest.log" | tail -n 30 >&2
+    head -n 300 "$work/reprotest"/*.diffoscope.out >&2 2>/dev/null || true
+    fail "reprotest: not reproducible, or a build failed (log: $work/reprotest.log)"
+}
+say "reprotest: the .debs of two builds are byte-identical (varied: $variations)"
 
-# autopkgtest in a throwaway root. Every datagram of its tests stays inside
-# a network namespace of its own (debian/tests/).
-if $here; then
-    backend=(null)
-    where="this throwaway root"
-else
-    backend=(chroot "$work/test-root")
-    where="a throwaway minimal $codename root"
-fi
-say "autopkgtest in $where"
+# Every datagram of the tests stays in a network namespace of their own.
+say "autopkgtest through its ${backend[0]} backend"
 status=0
-autopkgtest --output-dir "$work/autopkgtest" --summary-file "$work/autopkgtest.summary" \
+autopkgtest -U --output-dir "$work/autopkgtest" --summary-file "$work/autopkgtest.summary" \
     "$changes" -- "${backend[@]}" >"$work/autopkgtest.log" 2>&1 || status=$?
 cp "$work/autopkgtest.log" "$artifacts/autopkgtest.log"
 sed 's/^/autopkgtest: /' "$work/autopkgtest.summary" 2>/dev/null || true
