@@ -102,6 +102,8 @@ fi
 # sbuild's and autopkgtest's unshare modes map the user's subordinate ids,
 # which useradd gives to new users but not to root.
 user="$(id -un)"
-if [ "$set_name" = test ] && ! grep -q "^$user:" /etc/subuid; then
+# usermod will not add to files that are not there yet.
+if [ "$set_name" = test ] && ! grep -qs "^$user:" /etc/subuid; then
+    $sudo touch /etc/subuid /etc/subgid
     $sudo usermod --add-subuids 100000-165535 --add-subgids 100000-165535 "$user"
 fi
