@@ -1,6 +1,5 @@
 # shellcheck shell=bash
-# Debian roots made by mmdebstrap, for in-debian.sh and package.sh. Sourced;
-# needs root.
+# Debian roots made by mmdebstrap, for .ci/run and package.sh. Sourced; needs root.
 
 # debian_root_make SUITE TARGET [MMDEBSTRAP-OPTION...]: a root of SUITE in
 # TARGET (a folder, or a tarball by its name) from this machine's own Debian
@@ -41,4 +40,12 @@ debian_root_run() {
         exec chroot "$1" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb QUORLIN_THROWAWAY_ROOT=1 \
             PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/bash -c "cd /src/quorlin && $2"' \
         sh "$1" "$2"
+}
+
+# debian_root_prepare SUITE DIR TREE: a minimal root of SUITE in DIR holding a
+# copy of TREE and the test set, installed there as a new user of SUITE would.
+debian_root_prepare() {
+    debian_root_make "$1" "$2" --variant=minbase
+    debian_root_copy_tree "$2" "$3"
+    debian_root_run "$2" 'scripts/bootstrap.sh test'
 }
