@@ -10,13 +10,7 @@ if [ "${1:-}" = --list ]; then
     shift
 fi
 set_name="${1:-test}"
-case "$set_name" in
-run | test) ;;
-*)
-    echo "usage: scripts/bootstrap.sh [--list] run|test" >&2
-    exit 2
-    ;;
-esac
+[[ "$set_name" =~ ^(run|test)$ ]] || { echo "usage: scripts/bootstrap.sh [--list] run|test" >&2; exit 2; }
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

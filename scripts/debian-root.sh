@@ -15,10 +15,9 @@ debian_root_make() {
         "$suite" "$target" "deb ${archive:-http://deb.debian.org/debian/} $suite main"
 }
 
-# debian_root_copy_tree DIR TREE: a fresh copy of TREE's files as a clone holds
-# them (a copy without git: all but the build folders) at DIR/src/quorlin.
+# debian_root_copy_tree DIR TREE: a copy of TREE's files as a clone holds them
+# (a copy without git: all but the build folders) in a new DIR/src/quorlin.
 debian_root_copy_tree() {
-    rm -rf "$1/src/quorlin"
     mkdir -p "$1/src/quorlin"
     if git -C "$2" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
         git -C "$2" ls-files -z
@@ -27,10 +26,9 @@ debian_root_copy_tree() {
     fi | tar -C "$2" --null -T - -cf - | tar -xf - -C "$1/src/quorlin"
 }
 
-# debian_root_run DIR COMMAND: COMMAND in DIR's tree copy as a fresh login
-# would, with QUORLIN_THROWAWAY_ROOT=1. /proc, /sys and /dev (with /dev/pts and
-# /dev/shm, where sway shares its keymaps) are bound in a mount namespace of
-# its own, so they go when it ends, however it ends.
+# debian_root_run DIR COMMAND: COMMAND in DIR's tree copy as a fresh login would,
+# with QUORLIN_THROWAWAY_ROOT=1. /proc, /sys and /dev (/dev/shm: sway's keymaps)
+# are bound in a mount namespace of its own, so they go however it ends.
 debian_root_run() {
     cp /etc/resolv.conf "$1/etc/resolv.conf"
     # shellcheck disable=SC2016 # the inner shell expands them

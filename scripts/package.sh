@@ -1,19 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian source and binary packages from a clean copy of the
-# tracked tree and checks them with Debian's and freedesktop's own tools:
-# sbuild builds in a fresh mmdebstrap root of this machine's release holding
-# only build-essential and the Build-Depends (its unshare mode); lintian
-# (pedantic; no error, no warning) on the .changes; desktop-file-validate,
-# appstreamcli, man and the icon on what the package installs; reprotest
-# builds it twice under the variations that work here (docs/packaging.md) and
-# wants byte-identical .debs (diffoscope shows any difference); autopkgtest
-# runs the package's tests through its unshare backend in another such root,
-# never on this machine itself. Needs root.
-#   QUORLIN_THROWAWAY_ROOT=1  this machine is itself a throwaway root, where
-#                             no user namespace can be made: dpkg-buildpackage
-#                             builds here and autopkgtest uses its null backend.
-# Output goes to build-package/ and artifacts/. Exits non-zero on the first
-# complaint.
+# The Debian packages of the tracked tree, built clean by sbuild (dpkg-buildpackage
+# with QUORLIN_THROWAWAY_ROOT=1, in a root where no user namespace can be made)
+# and checked by Debian's and freedesktop's own tools (docs/packaging.md). Needs root.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 work="$root/build-package"
@@ -51,8 +39,7 @@ if $here; then
     backend=(null)
 else
     # shellcheck source=/dev/null
-    codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
-    [ -n "$codename" ] || fail "/etc/os-release names no VERSION_CODENAME"
+    codename="$(. /etc/os-release && echo "${VERSION_CODENAME:?/etc/os-release names none}")"
     tarball="$work/$codename.tar"
     debian_root_make "$codename" "$tarball" --variant=buildd >"$work/mmdebstrap.log" 2>&1 ||
         { tail -n 20 "$work/mmdebstrap.log" >&2; fail "mmdebstrap made no $codename root"; }
@@ -69,16 +56,12 @@ mapfile -t debs < <(sed -n 's/^ [0-9a-f]\{64\} [0-9]* \(.*\.deb\)$/\1/p' "$chang
 say "built $(basename "$changes"): ${debs[*]}"
 
 # Infos and pedantic notes are shown but do not fail the run.
-allow_root=()
-[ "$(id -u)" -eq 0 ] && allow_root=(--allow-root)
-lintian "${allow_root[@]}" --fail-on error,warning --display-info --pedantic "$changes" || fail "lintian complained"
+lintian --allow-root --fail-on error,warning --display-info --pedantic "$changes" || fail "lintian complained"
 say "lintian: no error, no warning"
 
 # What the package installs, as freedesktop's and man's own tools see it.
-deb="$work/${source_name}_${version}_$arch.deb"
-[ -f "$deb" ] || fail "no $(basename "$deb")"
 files="$work/files"
-dpkg-deb -x "$deb" "$files"
+dpkg-deb -x "$work/${source_name}_${version}_$arch.deb" "$files"
 share="$files/usr/share"
 
 entries=("$share"/applications/*.desktop)
@@ -132,11 +115,10 @@ say "reprotest: the .debs of two builds are byte-identical (varied: $variations)
 say "autopkgtest through its ${backend[0]} backend"
 status=0
 autopkgtest -U --output-dir "$work/autopkgtest" --summary-file "$work/autopkgtest.summary" \
-    "$changes" -- "${backend[@]}" >"$work/autopkgtest.log" 2>&1 || status=$?
-cp "$work/autopkgtest.log" "$artifacts/autopkgtest.log"
+    "$changes" -- "${backend[@]}" >"$artifacts/autopkgtest.log" 2>&1 || status=$?
 sed 's/^/autopkgtest: /' "$work/autopkgtest.summary" 2>/dev/null || true
 [ "$status" -eq 0 ] || {
-    tail -n 60 "$work/autopkgtest.log" >&2
+    tail -n 60 "$artifacts/autopkgtest.log" >&2
     fail "autopkgtest failed (exit $status; log in artifacts/autopkgtest.log)"
 }
 say "ok"
