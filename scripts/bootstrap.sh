@@ -43,8 +43,8 @@ if [ "$set_name" = test ]; then
     # With Qt >= 6.6 the program runs natively on Wayland and its stage drives
     # it under sway; with an older Qt it runs through XWayland under weston alone.
     installed qt6-base-dev || update
-    qt="$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null ||
-        apt-cache policy qt6-base-dev | sed -n 's/^ *Candidate: //p')"
+    # The installed version, else the archive's.
+    qt="$(apt-cache policy qt6-base-dev | sed -n 's/^ *Installed: //p; s/^ *Candidate: //p' | grep -vxm 1 '(none)' || true)"
     if dpkg --compare-versions "$qt" ge 6.6; then
         packages+=(sway wtype grim)
     fi

@@ -15,7 +15,6 @@ trap 'rm -f "$log"' EXIT
 exec > >(tee "$log") 2>&1
 export QT_QPA_PLATFORM=offscreen
 
-# Ends the running stage (printing its time) and starts the next, if named.
 started=""
 stage() {
     [ -z "$started" ] || echo "-- took $((SECONDS - started)) s"
@@ -23,15 +22,12 @@ stage() {
     [ $# -eq 0 ] || echo "== $*"
 }
 
-# Every tracked C++ file as .clang-format lays it out. Options and code are ones
-# clang-format 14, 19 and 21 lay out alike, so every release gives one verdict.
+# Every C++ file outside the build folders (a clone or a copy without git) as
+# .clang-format lays it out. Options and code are ones clang-format 14, 19 and
+# 21 lay out alike, so every release gives one verdict.
 stage "formatting ($(clang-format --version | sed 's/.*version \([0-9.]*\).*/\1/'))"
-if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run -Werror
-else
-    find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 \
-        | xargs -0 -r clang-format --dry-run -Werror
-fi
+find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 |
+    xargs -0 -r clang-format --dry-run -Werror
 echo "formatting: clean"
 
 # Every shell script, found afresh each run: *.sh, and files that start
@@ -57,7 +53,6 @@ stage "built program out of descriptors, out of memory and without a display"
 stage "installed program: accessible names, twice the scale, a Wayland session"
 "$root/scripts/smoke-desktop.sh" "$root/build/debug"
 
-# Sanitizers and fuzzing: workflows of CMakePresets.json, each in its own clang tree.
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --workflow --preset asan-ubsan
 stage "ThreadSanitizer"
