@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Builds the optimised tree of preset bench (build/bench/) and runs every
-# benchmark in one run, printing each figure beside its target. Arguments pick
-# benchmarks: append echo rate trip stop startup peers (default: all). Exits
-# non-zero if a target was missed. Run it on an otherwise quiet machine.
+# Builds preset bench and runs every benchmark, or those named (append echo rate
+# trip stop startup peers), each figure beside its target; exits non-zero if a
+# target was missed. Run it on an otherwise quiet machine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/bootstrap.sh" run

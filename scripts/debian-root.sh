@@ -1,6 +1,5 @@
 # shellcheck shell=bash
-# Debian roots made by mmdebstrap, for in-debian.sh and package.sh. Sourced;
-# needs root.
+# Debian roots made by mmdebstrap, for .ci/run and package.sh. Sourced; needs root.
 
 # debian_root_make SUITE TARGET [MMDEBSTRAP-OPTION...]: a root of SUITE in
 # TARGET (a folder, or a tarball by its name) from this machine's own Debian
@@ -16,10 +15,9 @@ debian_root_make() {
         "$suite" "$target" "deb ${archive:-http://deb.debian.org/debian/} $suite main"
 }
 
-# debian_root_copy_tree DIR TREE: a fresh copy of TREE's files as a clone holds
-# them (a copy without git: all but the build folders) at DIR/src/quorlin.
+# debian_root_copy_tree DIR TREE: a copy of TREE's files as a clone holds them
+# (a copy without git: all but the build folders) in a new DIR/src/quorlin.
 debian_root_copy_tree() {
-    rm -rf "$1/src/quorlin"
     mkdir -p "$1/src/quorlin"
     if git -C "$2" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
         git -C "$2" ls-files -z
@@ -28,10 +26,9 @@ debian_root_copy_tree() {
     fi | tar -C "$2" --null -T - -cf - | tar -xf - -C "$1/src/quorlin"
 }
 
-# debian_root_run DIR COMMAND: COMMAND in DIR's tree copy as a fresh login
-# would, with QUORLIN_THROWAWAY_ROOT=1. /proc, /sys and /dev (with /dev/pts and
-# /dev/shm, where sway shares its keymaps) are bound in a mount namespace of
-# its own, so they go when it ends, however it ends.
+# debian_root_run DIR COMMAND: COMMAND in DIR's tree copy as a fresh login would,
+# with QUORLIN_THROWAWAY_ROOT=1. /proc, /sys and /dev (/dev/shm: sway's keymaps)
+# are bound in a mount namespace of its own, so they go however it ends.
 debian_root_run() {
     cp /etc/resolv.conf "$1/etc/resolv.conf"
     # shellcheck disable=SC2016 # the inner shell expands them
@@ -41,4 +38,12 @@ debian_root_run() {
         exec chroot "$1" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb QUORLIN_THROWAWAY_ROOT=1 \
             PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/bash -c "cd /src/quorlin && $2"' \
         sh "$1" "$2"
+}
+
+# debian_root_prepare SUITE DIR TREE: a minimal root of SUITE in DIR holding a
+# copy of TREE and the test set, installed there as a new user of SUITE would.
+debian_root_prepare() {
+    debian_root_make "$1" "$2" --variant=minbase
+    debian_root_copy_tree "$2" "$3"
+    debian_root_run "$2" 'scripts/bootstrap.sh test'
 }

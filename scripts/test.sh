@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing (scripts/bootstrap.sh test), builds everything and
-# runs every test headless. Each stage prints its time as it ends.
-# Exits non-zero on the first failure.
+# runs every test headless, each stage printing its time; stops at the first failure.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/bootstrap.sh" test
 cd "$root"
 
-jobs="$(nproc)"
+# Builds and CTest take their jobs from the environment.
+CMAKE_BUILD_PARALLEL_LEVEL="$(nproc)"
+export CMAKE_BUILD_PARALLEL_LEVEL CTEST_PARALLEL_LEVEL="$CMAKE_BUILD_PARALLEL_LEVEL"
 # Keep a copy of everything printed, to total the test counts at the end.
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 exec > >(tee "$log") 2>&1
 export QT_QPA_PLATFORM=offscreen
 
-# Ends the running stage (printing its time) and starts the next, if named.
 started=""
 stage() {
     [ -z "$started" ] || echo "-- took $((SECONDS - started)) s"
@@ -22,37 +22,24 @@ stage() {
     [ $# -eq 0 ] || echo "== $*"
 }
 
-# Every tracked C++ file as the project's .clang-format lays it out; any
-# difference fails the run. The options and the code are ones clang-format 14
-# (Debian 12), 19 (Debian 13) and 21 (testing) lay out alike, so every
-# release gives one verdict.
-format="$("$root/scripts/llvm-tool.sh" clang-format)"
-stage "formatting ($("$format" --version | sed 's/.*version \([0-9.]*\).*/\1/'))"
-if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    git ls-files -z -- '*.cpp' '*.h' | xargs -0 -r "$format" --dry-run -Werror
-else
-    find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 \
-        | xargs -0 -r "$format" --dry-run -Werror
-fi
+# Every C++ file outside the build folders (a clone or a copy without git) as
+# .clang-format lays it out. Options and code are ones clang-format 14, 19 and
+# 21 lay out alike, so every release gives one verdict.
+stage "formatting ($(clang-format --version | sed 's/.*version \([0-9.]*\).*/\1/'))"
+find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 |
+    xargs -0 -r clang-format --dry-run -Werror
 echo "formatting: clean"
 
 # Every shell script, found afresh each run: *.sh, and files that start
 # with a shell's #! line (.ci/run, debian/tests/*).
 stage "shell scripts (shellcheck $(shellcheck --version | sed -n 's/^version: //p'))"
-shells=()
-while IFS= read -r -d '' file; do
-    case "$file" in
-    *.sh) shells+=("$file") ;;
-    *) head -n 1 "$file" | grep -Eq '^#!.*[/ ](ba|da)?sh([[:space:]]|$)' && shells+=("$file") ;;
-    esac
-done < <(find scripts .ci debian/tests -type f -print0 2>/dev/null | sort -z)
+mapfile -d '' -t shells < <(find scripts .ci debian/tests -type f \( -name '*.sh' -o -exec sh -c \
+    'head -n 1 "$1" | grep -Eq "^#!.*[/ ](ba|da)?sh([[:space:]]|$)"' sh {} \; \) -print0 | sort -z)
 shellcheck "${shells[@]}"
 echo "shellcheck: ${#shells[@]} scripts clean"
 
 stage "build and test (preset debug)"
-cmake --preset debug >/dev/null
-cmake --build --preset debug -j "$jobs"
-ctest --test-dir build/debug --output-on-failure -j "$jobs"
+cmake --workflow --preset debug
 
 stage "Debian package and desktop metadata"
 "$root/scripts/package.sh"
@@ -65,11 +52,14 @@ stage "built program out of descriptors, out of memory and without a display"
 
 stage "installed program: accessible names, twice the scale, a Wayland session"
 "$root/scripts/smoke-desktop.sh" "$root/build/debug"
-stage
 
-# Sanitizers and fuzzing, each in its own clang tree (scripts/sanitize.sh
-# prints each one's time).
-"$root/scripts/sanitize.sh" asan tsan fuzz
+stage "AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake --workflow --preset asan-ubsan
+stage "ThreadSanitizer"
+cmake --workflow --preset tsan
+stage "fuzzing (QUORLIN_FUZZ_SECONDS=${QUORLIN_FUZZ_SECONDS:-20} per harness)"
+cmake --workflow --preset fuzz
+stage
 
 # One closing line over every stage's suite (each stage stopped the run on failure).
 passed=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | awk '{n += $1} END {print n + 0}')
