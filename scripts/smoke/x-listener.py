@@ -20,49 +20,43 @@ def carry(source, sink, delay):
     held = queue.Queue()
 
     def send():
-        while True:
+        data = b"-"
+        while data:
             due, data = held.get()
             time.sleep(max(0.0, due - time.monotonic()))
             try:
+                sink.sendall(data)
                 if not data:
                     sink.shutdown(socket.SHUT_WR)
-                    return
-                sink.sendall(data)
             except OSError:  # the other end has gone
                 return
 
     threading.Thread(target=send, daemon=True).start()
-    while True:
+    data = b"-"
+    while data:
         try:
             data = source.recv(65536)
         except OSError:
             data = b""
         held.put((time.monotonic() + delay, data))
-        if not data:
-            return
 
 
 if kind == "closing":
-    server = socket.socket()
-    server.bind(("127.0.0.1", int(where)))
-    server.listen(8)
-    while True:
-        server.accept()[0].close()
-elif kind == "slow":
-    delay = int(sys.argv[4]) / 1000
-    server = socket.socket(socket.AF_UNIX)
-    server.bind(where)
-    server.listen(8)
-    while True:
-        client = server.accept()[0]
-        upstream = socket.socket(socket.AF_UNIX)
-        upstream.connect(sys.argv[3])
-        for a, b in ((client, upstream), (upstream, client)):
-            threading.Thread(target=carry, args=(a, b, delay), daemon=True).start()
+    server = socket.create_server(("127.0.0.1", int(where)), backlog=8)
 else:
     server = socket.socket(socket.AF_UNIX)
     server.bind(where)
-    server.listen(0)
+    server.listen(0 if kind == "stuck" else 8)
+if kind == "stuck":
     filler = socket.socket(socket.AF_UNIX)
     filler.connect(where)
     time.sleep(120)
+while kind != "stuck":
+    client = server.accept()[0]
+    if kind == "closing":
+        client.close()
+        continue
+    upstream = socket.socket(socket.AF_UNIX)
+    upstream.connect(sys.argv[3])
+    for a, b in ((client, upstream), (upstream, client)):
+        threading.Thread(target=carry, args=(a, b, int(sys.argv[4]) / 1000), daemon=True).start()
