@@ -1,16 +1,14 @@
 #!/usr/bin/env bash
-# The built program where resources run out, on private X servers whatever
-# platform the caller names: start-up where the display cannot be had
-# (scripts/smoke/start-up.sh), then too few descriptors (a limit set at
-# start, one lowered on the running program) and no memory for a Start's
-# thread: every error box must be drawn and answer its key, and the window
-# must work afterwards. Screenshots go to artifacts/.
+# The built program's start-up (scripts/smoke/start-up.sh), then too few
+# descriptors and no memory for a Start: every error box drawn and answering
+# its key, the window working afterwards. Screenshots go to artifacts/.
 # Usage: scripts/smoke-limits.sh [BUILD_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="${1:-$root/build}/app/quorlin"
 artifacts="$root/artifacts"
 mkdir -p "$artifacts"
+# On private X servers, whatever platform the caller names.
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 # Descriptors the caller left open are closed, so that the limits below
 # count from the three standard ones (bash's own script descriptor, 255,

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Installs a built tree to a temporary prefix, checks what was installed, and
-# drives the installed program on a private X server: its window's properties,
-# typing, Tab, the window menu, the About box, its end by Esc. Screenshots go
-# to artifacts/; quorlin-window.png is the window as it maps (the README's).
+# Installs a built tree, checks what was installed, and drives the installed
+# program on a private X server. Screenshots go to artifacts/; the README's
+# quorlin-window.png is the window as it maps.
 # Usage: scripts/smoke-x11.sh [BUILD_DIR]
 set -euo pipefail
 # All under a time limit, and without the offscreen platform of the widget

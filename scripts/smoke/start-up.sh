@@ -53,32 +53,17 @@ smoke_x_server 1280x1024x24
 runtime="$(mktemp -d)"
 smoke_dirs+=("$runtime")
 
-# Display numbers nothing listens on, for a loopback port that accepts and
-# closes at once and a local socket whose one-deep backlog is kept full.
-free_display() {
-    local n
-    for n in $(seq "$1" "$(($1 + 99))"); do
-        [ -e "/tmp/.X11-unix/X$n" ] || (exec 3<>"/dev/tcp/127.0.0.1/$((6000 + n))") 2>/dev/null \
-            || { echo "$n"; return; }
-    done
-}
-# KIND WHERE...: a stand-in display (x-listener.py) that ends with the
-# session, its socket (WHERE, if a path) removed with it.
-listener() {
-    timeout 600 python3 "$(dirname "$0")/x-listener.py" "$@" &
-    smoke_started+=($!)
-    [[ "$2" != /* ]] || smoke_dirs+=("$2")
-}
-closing="$(free_display 300)"
-stuck="$(free_display 400)"
-listener closing "$((6000 + closing))"
-listener stuck "/tmp/.X11-unix/X$stuck"
-# A display a tenth of a second away each way: Qt's start-up alone makes
-# some sixty round trips to it. As over a forwarded link, the server's shared
-# memory cannot be had (the relay passes no descriptors).
-slow="$(free_display 500)"
+# Stand-in displays (x-listener.py): a loopback port that accepts and closes
+# at once, a local socket whose backlog is kept full, and one a tenth of a
+# second away each way, where Qt's start-up alone makes some sixty round
+# trips. As over a forwarded link, the server's shared memory cannot be had
+# there (the relay passes no descriptors).
+coproc timeout 600 python3 "$(dirname "$0")/x-listener.py" "/tmp/.X11-unix/X${DISPLAY#:}" 100
+smoke_started+=("$COPROC_PID")
+# shellcheck disable=SC2034 # read by the rows, through eval
+read -r -t 10 closing stuck slow <&"${COPROC[0]}" || smoke_fail "the stand-in displays did not start"
+smoke_dirs+=("/tmp/.X11-unix/X$stuck" "/tmp/.X11-unix/X$slow")
 xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
-listener slow "/tmp/.X11-unix/X$slow" "/tmp/.X11-unix/X${DISPLAY#:}" 100
 wayland=""
 if command -v weston >/dev/null; then
     wayland="quorlin-start-up-$$"
