@@ -1,13 +1,119 @@
 #!/usr/bin/env bash
-# Runs the built program where resources run out, each case on a private X
-# server whatever platform the caller's environment names: start-up where
-# the display cannot be had (scripts/smoke/start-up.sh), then too few
-# descriptors and no memory (scripts/smoke/limits.sh). Screenshots go to
-# artifacts/.
+# The built program's start-up (scripts/smoke/start-up.sh), then too few
+# descriptors and no memory for a Start: every error box drawn and answering
+# its key, the window working afterwards. Screenshots go to artifacts/.
 # Usage: scripts/smoke-limits.sh [BUILD_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="${1:-$root/build}/app/quorlin"
-mkdir -p "$root/artifacts"
-env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$root/scripts/smoke/start-up.sh" "$bin"
-env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$root/scripts/smoke/limits.sh" "$bin" "$root/artifacts"
+artifacts="$root/artifacts"
+mkdir -p "$artifacts"
+# On private X servers, whatever platform the caller names.
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+# Descriptors the caller left open are closed, so that the limits below
+# count from the three standard ones (bash's own script descriptor, 255,
+# closes on exec).
+for fd in "/proc/$$/fd"/*; do
+    fd="${fd##*/}"
+    if [ "$fd" -gt 2 ] && [ "$fd" -ne 255 ]; then eval "exec $fd>&-" 2>/dev/null || true; fi
+done
+"$root/scripts/smoke/start-up.sh" "$bin"
+# shellcheck source=scripts/smoke/session.sh
+. "$root/scripts/smoke/session.sh"
+
+# Buttons by their dialog-unit centres at base units 7 x 14.
+server_start() { xdotool mousemove --window "$smoke_wid" 420 21 click 1; }
+client_start() { xdotool mousemove --window "$smoke_wid" 420 283 click 1; }
+# NAME LIMIT: the case NAME, the program under LIMIT descriptors, its
+# standard error to artifacts/smoke-limits-NAME.err.
+launch() {
+    smoke_name="smoke-limits: $1"
+    boxes=0
+    smoke_launch smoke_limited -n "$2" "$bin" 2>"$artifacts/smoke-limits-$1.err"
+    smoke_main_window
+    xdotool windowfocus --sync "$smoke_wid"
+}
+# BOX KEY: after a Start, either it started (one window) or its error box is
+# up, drawn (more than a couple of colours in it) and closed by KEY.
+answer_box() {
+    local box colours
+    sleep 0.7
+    ! smoke_windows_are 1 || return 0
+    box="$(xdotool search --onlyvisible --pid "$smoke_pid" | grep -vx "$smoke_wid" | head -n1)"
+    [ -n "$box" ] || smoke_fail "$1: no error box"
+    sleep 0.3
+    import -window "$box" "$artifacts/smoke-limits-$1.png"
+    colours="$(identify -format %k "$artifacts/smoke-limits-$1.png")"
+    [ "$colours" -gt 4 ] || smoke_fail "$1: the error box was never drawn ($colours colours)"
+    xdotool windowfocus --sync "$box"
+    xdotool key "$2"
+    smoke_windows_become 1 || smoke_fail "$1: $2 did not close the error box"
+    boxes=$((boxes + 1))
+}
+alive() { kill -0 "$smoke_pid" 2>/dev/null || smoke_fail "the program ended $1"; }
+threads() { find "/proc/$smoke_pid/task" -mindepth 1 -maxdepth 1 | wc -l; }
+
+smoke_name=smoke-limits
+smoke_x_server 1280x1024x24
+
+# One fewer than the program starts with (on the platform that needs most):
+# one line and status 1.
+status=0
+out="$(smoke_limited -n 19 "$bin" 2>&1)" || status=$?
+[ "$status" -eq 1 ] || smoke_fail "limit 19: status $status ($out)"
+grep -q "too few file descriptors" <<<"$out" || smoke_fail "limit 19: $out"
+
+# A limit set at start, the lowest the program starts with: the window is
+# drawn, and each Start either runs or shows its box.
+launch at-start 20
+server_start; answer_box limit-server Return
+client_start; answer_box limit-client space
+server_start; answer_box limit-again Escape
+smoke_end_by_esc
+echo "smoke-limits: limit 20 at start: $boxes error boxes drawn and answered"
+
+# A limit lowered on the running program, just above the highest
+# descriptor it holds: the next Start has none left but the reserve.
+launch lowered 1024
+highest="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort -n | tail -n1)"
+prlimit --pid "$smoke_pid" --nofile=$((highest + 1)):
+server_start; answer_box lowered-server Return
+client_start; answer_box lowered-client Return
+[ "$boxes" -ge 1 ] || smoke_fail "no Start failed"
+prlimit --pid "$smoke_pid" --nofile=1024:
+client_start; sleep 0.5
+smoke_windows_are 1 || smoke_fail "the window did not work once the limit was raised again"
+smoke_end_by_esc
+echo "smoke-limits: limit lowered while running: $boxes error boxes drawn and answered"
+
+# A limit lowered below every descriptor the reserve holds: the Start says
+# why on standard error, as no box could be drawn, and once the limit is
+# raised again the window still answers: the client side starts (its
+# receive thread appears) and Esc ends the program.
+launch below 1024
+prlimit --pid "$smoke_pid" --nofile=4:
+server_start; sleep 1
+smoke_windows_are 1 || smoke_fail "limit 4: a box opened"
+grep -q "^quorlin: can not create socket (too few file descriptors" "$artifacts/smoke-limits-below.err" \
+    || smoke_fail "limit 4: no line on standard error: $(cat "$artifacts/smoke-limits-below.err")"
+prlimit --pid "$smoke_pid" --nofile=1024:
+before="$(threads)"
+client_start; sleep 0.5
+[ "$(threads)" -gt "$before" ] || smoke_fail "limit 4: the window did not answer once the limit was raised"
+smoke_end_by_esc
+echo "smoke-limits: limit lowered to 4 while running: the reason on standard error, no box, the window answers"
+
+# No memory for a thread: the address space held to what the program
+# already maps. The Start fails with its box, or is abandoned; no abort.
+launch out-of-memory 1024
+size="$(awk '/^VmSize/ {print $2 * 1024}' "/proc/$smoke_pid/status")"
+prlimit --pid "$smoke_pid" --as="$size:"
+server_start
+alive "at Start"
+answer_box out-of-memory Return
+alive "after its box"
+prlimit --pid "$smoke_pid" --as=unlimited:
+alive "once the limit was raised"
+smoke_end_by_esc
+echo "smoke-limits: out of memory at Start: $boxes error box drawn and answered, no abort"
+echo "smoke-limits: ok"

@@ -1,9 +1,7 @@
 # shellcheck shell=bash
-# What every smoke session shares: a private X server, the program started
-# and its windows waited for, and its end checked. Sourced by the sessions
-# in this folder, which set smoke_name (the prefix of their messages) first;
-# a step can make it local to head its own messages.
-# Everything started here ends with the sourcing shell.
+# What every smoke session shares: a private X server, the program started,
+# its windows waited for and its end checked. Sessions set smoke_name (their
+# messages' prefix) first. Everything started here ends with the shell.
 
 smoke_pid=""     # the program, while it runs
 smoke_wid=""     # its main window, once mapped (X or XWayland)
@@ -13,32 +11,27 @@ smoke_dirs=()    # temporary folders removed with it
 # The program first, then the rest newest first: the buses before the
 # server they talk to.
 smoke_cleanup() {
-    local i p
-    if [ -n "$smoke_pid" ]; then
-        kill -KILL "$smoke_pid" 2>/dev/null || true
-        wait "$smoke_pid" 2>/dev/null || true
-    fi
+    local i
+    [ -z "$smoke_pid" ] || kill -KILL "$smoke_pid" 2>/dev/null || true
+    [ -z "$smoke_pid" ] || smoke_started+=("$smoke_pid")
     for ((i = ${#smoke_started[@]} - 1; i >= 0; i--)); do
-        p="${smoke_started[i]}"
-        kill "$p" 2>/dev/null || true
-        wait "$p" 2>/dev/null || true
+        kill "${smoke_started[i]}" 2>/dev/null || true
+        wait "${smoke_started[i]}" 2>/dev/null || true
     done
     [ ${#smoke_dirs[@]} -eq 0 ] || rm -rf "${smoke_dirs[@]}"
 }
 trap smoke_cleanup EXIT
 
-# Prints MESSAGE and ends the session with status 1. A session that has
-# more to show (a compositor's log) defines smoke_on_fail.
+# A session with more to show (a compositor's log) defines smoke_on_fail.
 smoke_fail() {
     echo "${smoke_name:-smoke}: $*" >&2
     if declare -F smoke_on_fail >/dev/null; then smoke_on_fail || true; fi
     exit 1
 }
 
-# Starts a private X server with one screen of GEOMETRY (WxHxDEPTH) and
-# exports DISPLAY and XAUTHORITY for it. The server picks a free display
-# number itself (-displayfd), so parallel runs cannot collide, and admits
-# only clients holding its cookie.
+# GEOMETRY: a private X server that picks a free display itself (so parallel
+# runs cannot collide) and admits only clients holding its cookie; exports
+# DISPLAY and XAUTHORITY.
 smoke_x_server() {
     local cookie display="" dir
     dir="$(mktemp -d)"
@@ -57,28 +50,23 @@ smoke_x_server() {
     export DISPLAY=":$display" XAUTHORITY="$dir/auth"
 }
 
-# Starts COMMAND... (the program, or a wrapper such as env before it) in the
-# background as the session's program.
+# COMMAND... (the program, or a wrapper such as env) in the background.
 smoke_launch() {
     "$@" &
     smoke_pid=$!
 }
 
-# Prints the id of the program's visible window titled TITLE, waiting up to
-# SECONDS for it to map; prints nothing if none does. (--all: by default
-# xdotool takes a window that matches either the process or the title.)
+# TITLE SECONDS: the id of the program's visible window TITLE, once mapped,
+# or nothing. (--all: else xdotool takes either the process or the title.)
 smoke_window() {
     timeout "$2" xdotool search --all --sync --onlyvisible --pid "$smoke_pid" --name "^$1\$" 2>/dev/null | head -n1 || true
 }
-
-# Waits up to 15 s for the program's main window, titled Quorlin.
 smoke_main_window() {
     smoke_wid="$(smoke_window Quorlin 15)"
     [ -n "$smoke_wid" ] || smoke_fail "the window did not appear"
 }
 
-# Runs COMMAND... every 0.1 s until it succeeds, at most N times; returns 1
-# if it never did.
+# N COMMAND...: COMMAND every 0.1 s until it succeeds, at most N times.
 smoke_until() {
     local n="$1" _
     shift
@@ -93,30 +81,26 @@ smoke_until() {
 smoke_limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
 
 smoke_ended() { ! kill -0 "$smoke_pid" 2>/dev/null; }
-
-# Waits for the program to end and sets smoke_status to its exit status.
 smoke_reap() {
     smoke_status=0
     wait "$smoke_pid" || smoke_status=$?
     smoke_pid=""
 }
 
-# How many visible windows the program has; whether that is N.
 smoke_windows() { xdotool search --onlyvisible --pid "$smoke_pid" 2>/dev/null | wc -l; }
 smoke_windows_are() { [ "$(smoke_windows)" -eq "$1" ]; }
-# Waits up to 5 s until the program has N visible windows.
 smoke_windows_become() { smoke_until 50 smoke_windows_are "$1"; }
 
-# Waits up to 5 s for the program to end after WHAT (Esc, a close request)
-# and checks that it ended with status 0.
+# WHAT: the program ends within 5 s after WHAT (Esc, a close request), with
+# status 0.
 smoke_wait_end() {
     smoke_until 50 smoke_ended || smoke_fail "still running 5 s after $1"
     smoke_reap
     [ "$smoke_status" -eq 0 ] || smoke_fail "exited with status $smoke_status after $1"
 }
 
-# Ends the program by Esc in its main window and checks its end. With no
-# window manager, windowfocus works where windowactivate fails.
+# Esc in the main window ends the program. With no window manager,
+# windowfocus works where windowactivate fails.
 smoke_end_by_esc() {
     xdotool windowfocus --sync "$smoke_wid"
     xdotool key Escape

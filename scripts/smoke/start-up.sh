@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The built program's start-up where the display or the process's limits
-# are not what a desktop gives, one row a case, on a private X server: each
-# ends in a last line of the program's own and status 1, in a wait that
-# costs nothing and ends on a signal, or in a working window.
+# The built program's start-up where the display or the process's limits are
+# not what a desktop gives, one row a case, on a private X server.
 # Usage: scripts/smoke/start-up.sh BIN
 set -euo pipefail
 # shellcheck disable=SC2034 # read by the rows, through eval
@@ -11,24 +9,22 @@ smoke_name="smoke-limits: start-up"
 # shellcheck source=scripts/smoke/session.sh
 . "$(dirname "$0")/session.sh"
 
-# Each row: what must come of it | its name | a pattern | the command.
+# Each row: what must come of it | its name | a glob | the command (expanded
+# here). What comes of it:
 #   line    status 1, the last line of standard error the program's own
-#           ("quorlin: ..."); all of standard error matches the pattern
-#           (Qt's and the libraries' own words pass through before it)
-#   abort   status 134, the abort the user asked Qt for, after the pattern
-#   waits   still waiting after 3 s, on less than half a second of CPU, and
-#           ended by the signal the pattern names
-#   window  a window that ends on Esc with status 0, waited for up to the
-#           pattern's seconds
-#   either  a window, or a line as above (the path form of DISPLAY opens
-#           with a libxcb that knows it, 1.16 on)
-#   runs    still running after 3 s (where no window can be looked for)
-#   floor   below a limit (ulimit's option in the pattern, the command the
-#           value): a line naming the limit that works; at that limit a
-#           window, one below it the line again
-# Commands are expanded here.
-rows="$(
-    cat <<'ROWS'
+#           ("quorlin: ..."), all of it matching the glob (Qt's and the
+#           libraries' own words pass through before it)
+#   abort   status 134, the abort the user asked Qt for, after the glob
+#   waits   alive after 3 s on under half a second of CPU, ended by the
+#           signal in the glob column
+#   window  a window within the glob column's seconds, ended by Esc
+#   either  a window, or a line (the path form of DISPLAY opens with a
+#           libxcb that knows it, 1.16 on)
+#   runs    alive after 3 s (where no window can be looked for)
+#   floor   at the command's value of the ulimit option in the glob column, a
+#           line naming the limit that works; one below it that line again,
+#           at it a window
+read -r -d '' rows <<'ROWS' || true
 line   | no-display      | *could?not?connect?to?display*                | env -u DISPLAY "$bin"
 line   | dead-display    | *quorlin:?cannot?open?the?display:?could?not?connect?to?display?:251 | env DISPLAY=:251 "$bin"
 line   | dead-argument   | *could?not?connect?to?display?:251            | "$bin" -display :251
@@ -52,38 +48,22 @@ runs   | wayland-only    | -                                             | env -
 floor  | descriptors     | -n                                            | 15
 floor  | address-space   | -v                                            | 100000
 ROWS
-)"
 
 smoke_x_server 1280x1024x24
 runtime="$(mktemp -d)"
 smoke_dirs+=("$runtime")
 
-# Display numbers nothing listens on, for a loopback port that accepts and
-# closes at once and a local socket whose one-deep backlog is kept full.
-free_display() {
-    local n
-    for n in $(seq "$1" "$(($1 + 99))"); do
-        [ -e "/tmp/.X11-unix/X$n" ] || (exec 3<>"/dev/tcp/127.0.0.1/$((6000 + n))") 2>/dev/null \
-            || { echo "$n"; return; }
-    done
-}
-# KIND WHERE...: a stand-in display (x-listener.py) that ends with the
-# session, its socket (WHERE, if a path) removed with it.
-listener() {
-    timeout 600 python3 "$(dirname "$0")/x-listener.py" "$@" &
-    smoke_started+=($!)
-    [[ "$2" != /* ]] || smoke_dirs+=("$2")
-}
-closing="$(free_display 300)"
-stuck="$(free_display 400)"
-listener closing "$((6000 + closing))"
-listener stuck "/tmp/.X11-unix/X$stuck"
-# A display a tenth of a second away each way: Qt's start-up alone makes
-# some sixty round trips to it. As over a forwarded link, the server's shared
-# memory cannot be had (the relay passes no descriptors).
-slow="$(free_display 500)"
+# Stand-in displays (x-listener.py): a loopback port that accepts and closes
+# at once, a local socket whose backlog is kept full, and one a tenth of a
+# second away each way, where Qt's start-up alone makes some sixty round
+# trips. As over a forwarded link, the server's shared memory cannot be had
+# there (the relay passes no descriptors).
+coproc timeout 600 python3 "$(dirname "$0")/x-listener.py" "/tmp/.X11-unix/X${DISPLAY#:}" 100
+smoke_started+=("$COPROC_PID")
+# shellcheck disable=SC2034 # read by the rows, through eval
+read -r -t 10 closing stuck slow <&"${COPROC[0]}" || smoke_fail "the stand-in displays did not start"
+smoke_dirs+=("/tmp/.X11-unix/X$stuck" "/tmp/.X11-unix/X$slow")
 xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
-listener slow "/tmp/.X11-unix/X$slow" "/tmp/.X11-unix/X${DISPLAY#:}" 100
 wayland=""
 if command -v weston >/dev/null; then
     wayland="quorlin-start-up-$$"
@@ -95,12 +75,11 @@ if command -v weston >/dev/null; then
 fi
 sleep 1
 
-cpu_seconds() { awk '{print int(($14 + $15) / 100 * 10) / 10}' "/proc/$smoke_pid/stat"; }
-check_line() { # NAME STATUS OUTPUT PATTERN
-    local last="${3##*$'\n'}"
+# STATUS OUTPUT GLOB: the line row's check, for the row in name.
+check_line() {
     # shellcheck disable=SC2053 # the pattern is a glob
-    if [ "$2" -ne 1 ] || [[ "$last" != quorlin:* ]] || [[ "$3" != $4 ]]; then
-        smoke_fail "$1: status $2: $3"
+    if [ "$1" -ne 1 ] || [[ "${2##*$'\n'}" != quorlin:* ]] || [[ "$2" != $3 ]]; then
+        smoke_fail "$name: status $1: $2"
     fi
 }
 # COMMAND...: sets out to its standard error and status to its exit status.
@@ -108,38 +87,29 @@ capture() {
     status=0
     out="$("$@" 2>&1 >/dev/null)" || status=$?
 }
-# Starts the row's command as the program, its standard error to a file.
-launch_row() { smoke_launch eval "exec $command" 2>"$runtime/err"; }
-ran_for_3s() {
-    launch_row
-    sleep 3
-    smoke_ended && smoke_fail "$name: ended: $(cat "$runtime/err")"
-    return 0
+# Starts the row's command as the program, its standard error to a file, and
+# with SECONDS waits that long for it to end (fails if it does) or for its
+# window (sets smoke_wid, up to the seconds it took).
+launch_row() {
+    started=$SECONDS
+    smoke_launch eval "exec $command" 2>"$runtime/err"
+    if [ "$1" = alive ]; then
+        sleep 3
+        ! smoke_ended || smoke_fail "$name: ended: $(cat "$runtime/err")"
+    else
+        smoke_wid="$(smoke_window Quorlin "$1")"
+        up=$((SECONDS - started))
+    fi
 }
-# The columns without the blanks around them.
-rows="$(sed -E 's/[[:space:]]*\|[[:space:]]*/|/g; s/[[:space:]]+$//' <<<"$rows")"
-while IFS='|' read -r expect name pattern command; do
-    [ -n "$expect" ] || continue
+while read -r expect _ name _ pattern _ command; do
     if [ "$name" = wayland-only ] && [ ! -S "$runtime/$wayland" ]; then
         echo "$smoke_name $name: skipped, no weston"
         continue
     fi
     case "$expect" in
-    either)
-        launch_row
-        smoke_wid="$(smoke_window Quorlin 15)"
-        if [ -n "$smoke_wid" ]; then
-            smoke_end_by_esc
-            echo "$smoke_name $name: a window, ended by Esc"
-            continue
-        fi
-        smoke_reap
-        check_line "$name" "$smoke_status" "$(cat "$runtime/err")" "$pattern"
-        echo "$smoke_name $name: $(tail -n 1 "$runtime/err")"
-        ;;
     line)
         capture eval "timeout 20 $command"
-        check_line "$name" "$status" "$out" "$pattern"
+        check_line "$status" "$out" "$pattern"
         echo "$smoke_name $name: ${out##*$'\n'}"
         ;;
     abort)
@@ -148,9 +118,28 @@ while IFS='|' read -r expect name pattern command; do
         if [ "$status" -ne 134 ] || [[ "$out" != $pattern ]]; then smoke_fail "$name: status $status: $out"; fi
         echo "$smoke_name $name: Qt's warning, then the abort asked for"
         ;;
+    either | window)
+        seconds=15
+        [ "$expect" = either ] || seconds="$pattern"
+        launch_row "$seconds"
+        if [ -n "$smoke_wid" ]; then
+            xdotool windowfocus --sync "$smoke_wid"
+            xdotool key Escape
+            # Over a slow display the end takes as long as the start.
+            [ "$expect" = either ] || smoke_until $((seconds * 10)) smoke_ended || true
+            smoke_wait_end Esc
+            echo "$smoke_name $name: a window after $up s, ended by Esc"
+        elif [ "$expect" = window ]; then
+            smoke_fail "$name: no window within $seconds s: $(cat "$runtime/err")"
+        else
+            smoke_reap
+            check_line "$smoke_status" "$(cat "$runtime/err")" "$pattern"
+            echo "$smoke_name $name: $(tail -n 1 "$runtime/err")"
+        fi
+        ;;
     waits)
-        ran_for_3s
-        cpu="$(cpu_seconds)"
+        launch_row alive
+        cpu="$(awk '{print int(($14 + $15) / 100 * 10) / 10}' "/proc/$smoke_pid/stat")"
         awk -v c="$cpu" 'BEGIN {exit !(c < 0.5)}' || smoke_fail "$name: $cpu s of CPU while waiting"
         kill -s "$pattern" "$smoke_pid"
         smoke_until 50 smoke_ended || smoke_fail "$name: SIG$pattern did not end it"
@@ -158,30 +147,18 @@ while IFS='|' read -r expect name pattern command; do
         [ "$smoke_status" -eq $((128 + $(kill -l "$pattern"))) ] || smoke_fail "$name: status $smoke_status after SIG$pattern"
         echo "$smoke_name $name: waits ($cpu s of CPU in 3 s), ended by SIG$pattern"
         ;;
-    window)
-        started=$SECONDS
-        smoke_launch eval "exec $command"
-        smoke_wid="$(smoke_window Quorlin "$pattern")"
-        [ -n "$smoke_wid" ] || smoke_fail "$name: no window within $pattern s"
-        up=$((SECONDS - started))
-        xdotool windowfocus --sync "$smoke_wid"
-        xdotool key Escape
-        smoke_until $((pattern * 10)) smoke_ended || true
-        smoke_wait_end Esc
-        echo "$smoke_name $name: a window after $up s, ended by Esc"
-        ;;
     runs)
-        ran_for_3s
+        launch_row alive
         kill "$smoke_pid"
         smoke_reap
         echo "$smoke_name $name: still running after 3 s"
         ;;
     floor)
         capture smoke_limited "$pattern" "$command" timeout 20 "$bin"
-        check_line "$name" "$status" "$out" "*raise?it?to?at?least?[0-9]*"
+        check_line "$status" "$out" "*raise?it?to?at?least?[0-9]*"
         works="$(sed -n 's/.*raise it to at least \([0-9]*\).*/\1/p' <<<"${out##*$'\n'}")"
         capture smoke_limited "$pattern" $((works - 1)) timeout 20 "$bin"
-        check_line "$name" "$status" "$out" "*raise?it?to?at?least?$works*"
+        check_line "$status" "$out" "*raise?it?to?at?least?$works*"
         smoke_launch smoke_limited "$pattern" "$works" "$bin"
         smoke_main_window
         smoke_end_by_esc

@@ -1,18 +1,28 @@
 #!/usr/bin/env python3
-"""Stands in for an X server that does not answer, or answers slowly, until killed.
+"""Stand-ins for X servers that do not answer, or answer slowly, until killed.
 
-  x-listener.py closing PORT          accepts on 127.0.0.1:PORT and closes at once
-  x-listener.py stuck PATH            a local socket whose one-deep backlog is kept full
-  x-listener.py slow PATH SERVER MS   a local socket forwarding to the local socket
-                                      SERVER, each chunk held back MS ms each way
+  x-listener.py SERVER MS   prints three free display numbers and serves them:
+      closing  accepts on 127.0.0.1 and closes at once
+      stuck    a local socket whose one-deep backlog is kept full
+      slow     a local socket forwarding to the X server at SERVER (by its
+               abstract socket, of this network namespace), each chunk held
+               back MS ms each way
 """
+import os
 import queue
 import socket
 import sys
 import threading
 import time
 
-kind, where = sys.argv[1], sys.argv[2]
+
+def free_display(first):
+    """The first display number from first on with no local socket or port."""
+    for n in range(first, first + 100):
+        probe = socket.socket()
+        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and probe.connect_ex(("127.0.0.1", 6000 + n)):
+            return n
+    sys.exit(f"x-listener: no free display from {first}")
 
 
 def carry(source, sink, delay):
@@ -20,49 +30,50 @@ def carry(source, sink, delay):
     held = queue.Queue()
 
     def send():
-        while True:
+        data = b"-"
+        while data:
             due, data = held.get()
             time.sleep(max(0.0, due - time.monotonic()))
             try:
+                sink.sendall(data)
                 if not data:
                     sink.shutdown(socket.SHUT_WR)
-                    return
-                sink.sendall(data)
             except OSError:  # the other end has gone
                 return
 
     threading.Thread(target=send, daemon=True).start()
-    while True:
+    data = b"-"
+    while data:
         try:
             data = source.recv(65536)
         except OSError:
             data = b""
         held.put((time.monotonic() + delay, data))
-        if not data:
-            return
 
 
-if kind == "closing":
-    server = socket.socket()
-    server.bind(("127.0.0.1", int(where)))
-    server.listen(8)
-    while True:
-        server.accept()[0].close()
-elif kind == "slow":
-    delay = int(sys.argv[4]) / 1000
+def local(n, backlog):
     server = socket.socket(socket.AF_UNIX)
-    server.bind(where)
-    server.listen(8)
+    server.bind(f"/tmp/.X11-unix/X{n}")
+    server.listen(backlog)
+    return server
+
+
+def serve_slow(server):
     while True:
         client = server.accept()[0]
         upstream = socket.socket(socket.AF_UNIX)
-        upstream.connect(sys.argv[3])
+        # Not by the path: a server of another namespace may have taken it.
+        upstream.connect("\0" + sys.argv[1])
         for a, b in ((client, upstream), (upstream, client)):
-            threading.Thread(target=carry, args=(a, b, delay), daemon=True).start()
-else:
-    server = socket.socket(socket.AF_UNIX)
-    server.bind(where)
-    server.listen(0)
-    filler = socket.socket(socket.AF_UNIX)
-    filler.connect(where)
-    time.sleep(120)
+            threading.Thread(target=carry, args=(a, b, int(sys.argv[2]) / 1000), daemon=True).start()
+
+
+closing, stuck, slow = free_display(300), free_display(400), free_display(500)
+closer = socket.create_server(("127.0.0.1", 6000 + closing), backlog=8)
+held = local(stuck, 0)
+filler = socket.socket(socket.AF_UNIX)
+filler.connect(f"/tmp/.X11-unix/X{stuck}")
+threading.Thread(target=serve_slow, args=(local(slow, 8),), daemon=True).start()
+print(closing, stuck, slow, flush=True)
+while True:
+    closer.accept()[0].close()
