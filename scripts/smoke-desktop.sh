@@ -32,9 +32,7 @@ done
 stage="$work/stage"
 install -D -m 0755 -t "$stage" "$root/scripts/smoke/"{wayland-sway.sh,probe.py,session.sh}
 chmod -R a+rX "$prefix" "$stage"
-home="$work/home"
 runtime="$work/runtime"
-mkdir -p "$home"
 mkdir -m 700 "$runtime"
 user=""
 as_user=()
@@ -47,14 +45,14 @@ stop_stage() {
 trap 'stop_stage; rm -rf "$work"' EXIT
 if [ "$(id -u)" -eq 0 ]; then
     user="quorlin-smoke-$$"
-    useradd --system --user-group --no-create-home --home-dir "$home" --shell /usr/sbin/nologin "$user"
-    chown "$user:" "$home" "$runtime"
+    useradd --system --user-group --no-create-home --home-dir "$runtime" --shell /usr/sbin/nologin "$user"
+    chown "$user:" "$runtime"
     chmod o+x "$work"
     as_user=(setpriv --reuid="$user" --regid="$user" --clear-groups)
 fi
 # From the stage's own folder, not the caller's (the checkout, perhaps).
 "${clean[@]}" -C "$stage" -u DISPLAY -u WAYLAND_DISPLAY -u SWAYSOCK -u XAUTHORITY \
-    HOME="$home" XDG_RUNTIME_DIR="$runtime" XDG_SESSION_TYPE=wayland \
+    HOME="$runtime" XDG_RUNTIME_DIR="$runtime" XDG_SESSION_TYPE=wayland \
     timeout --verbose -k 5 240 "${as_user[@]}" dbus-run-session -- "$stage/wayland-sway.sh" "$bin" "$qt_version" \
     2> >(grep -v "^dbus-daemon" >&2)
 [ ! -f "$runtime/smoke-wayland.png" ] || cp "$runtime/smoke-wayland.png" "$artifacts/"

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# Inside a D-Bus session, on a private X server: the installed program's
-# controls' names over AT-SPI, then its layout at twice the scale (a
-# screenshot in ARTIFACTS). With "weston", then a Wayland session for a Qt
-# older than 6.6, which would crash natively there (no input seat): headless
-# weston with XWayland (app/PlatformChoice), where the program must show its
-# window, echo a datagram from a loopback sender and end by Esc.
+# In a D-Bus session, on a private X server: the program's names over AT-SPI
+# and its layout at twice the scale; with "weston", then XWayland under
+# headless weston, where Qt < 6.6 runs (natively it would crash: no seat).
 # Usage: dbus-run-session -- scripts/smoke/desktop-x11.sh BIN ARTIFACTS FOCUSABLE [weston]
 set -euo pipefail
 bin="$1"; artifacts="$2"; focusable="$3"

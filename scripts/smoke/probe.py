@@ -4,6 +4,7 @@
   text PID NAME TEXT...: the control NAME comes to hold every TEXT within 15 s
   flood PID ROUNDS [START]: ROUNDS times both sides flooded and stopped by
       their buttons; the descriptor count back to START (default: read now)
+      within 20 s of the last round
   echo PAYLOAD [TIMEOUT_S]: PAYLOAD sent from 127.0.0.7 to 127.0.0.1:3456
       until it comes back from there (default 8 s)
   sway PID <TREE: one line per window of PID in TREE (swaymsg -t get_tree):
@@ -53,11 +54,9 @@ def report(problems):
 
 
 def names(expected):
-    def focusable(node):
-        return node.getState().contains(pyatspi.STATE_FOCUSABLE)
-
     def found_now():
-        return [(n.getRoleName(), n.name or "") for n in pyatspi.findAllDescendants(app(), focusable)]
+        return [(n.getRoleName(), n.name or "") for n in pyatspi.findAllDescendants(
+            app(), lambda n: n.getState().contains(pyatspi.STATE_FOCUSABLE))]
 
     found = until(found_now, lambda f: len(f) >= expected) or []
     for role, name in found:
@@ -125,8 +124,6 @@ def send_flood(count=20000):
 
 
 def flood(rounds, at_start=None):
-    """Floods, then both stops, ROUNDS times; the descriptors come back
-    within 5 s of a round, 20 s of the last."""
     def fds():
         return len(os.listdir(f"/proc/{pid}/fd"))
 
