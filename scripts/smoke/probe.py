@@ -1,152 +1,129 @@
 #!/usr/bin/python3
-"""Looks into one running program (PID) for the smoke sessions.
-
-  probe.py names PID COUNT [TIMEOUT_S]  every one of COUNT focusable controls
-        has a name of its own (AT-SPI); prints each one's role and name
-  probe.py text PID NAME TIMEOUT_S TEXT...  the control NAME comes to hold
-        every TEXT (AT-SPI); prints what it holds
-  probe.py flood PID ROUNDS [START]  ROUNDS times: floods both sides and
-        stops them by their buttons (AT-SPI); the descriptor count must come
-        back to START (default: read now) within 20 s of the last round
-  swaymsg -t get_tree | probe.py sway PID  one line per window of PID:
-        title, app id, floating or tiled, focused or not, content size
-Exits non-zero when the check fails."""
+"""Checks of the smoke sessions; each exits non-zero when its check fails.
+  names PID COUNT: COUNT focusable controls, each with a name of its own (AT-SPI)
+  text PID NAME TEXT...: the control NAME comes to hold every TEXT within 15 s
+  flood PID ROUNDS [START]: ROUNDS times both sides flooded and stopped by
+      their buttons; the descriptor count back to START (default: read now)
+      within 20 s of the last round
+  echo PAYLOAD [TIMEOUT_S]: PAYLOAD sent from 127.0.0.7 to 127.0.0.1:3456
+      until it comes back from there (default 8 s)
+  sway PID <TREE: one line per window of PID in TREE (swaymsg -t get_tree):
+      title, app id, floating or tiled, focused or not, content size"""
+import contextlib
 import json
 import os
 import socket
 import sys
 import time
 
-command, pid = sys.argv[1], int(sys.argv[2])
+command, args = sys.argv[1], sys.argv[2:]
+pid = int(args[0]) if command != "echo" else None
+SERVER = ("127.0.0.1", 3456)
+if command in ("names", "text", "flood"):  # echo runs where AT-SPI may not be
+    import pyatspi
+
+
+def until(get, done=bool, timeout=20):
+    """GET() every 0.2 s until DONE(its value), for at most TIMEOUT s; its
+    last value, None where it raised (a control or program going away)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            value = get()
+        except Exception:
+            value = None
+        if (value is not None and done(value)) or time.monotonic() > deadline:
+            return value
+        time.sleep(0.2)
 
 
 def app():
-    """The program's accessible application, or None."""
-    import pyatspi
-
+    """The program's accessible application."""
     desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        node = desktop.getChildAtIndex(i)
-        try:
-            if node is not None and node.get_process_id() == pid:
-                return node
-        except Exception:
-            pass
-    return None
-
-
-def nodes(node, depth=0):
-    """NODE and everything below it, depth first."""
-    if node is None or depth > 40:
-        return
-    yield node
-    for i in range(node.childCount):
-        yield from nodes(node.getChildAtIndex(i), depth + 1)
+    return pyatspi.findDescendant(desktop, lambda n: n.get_process_id() == pid, breadth_first=True)
 
 
 def named(name):
-    return next((n for n in nodes(app()) if n.name == name), None)
+    return pyatspi.findDescendant(app(), lambda n: n.name == name)
 
 
-def names(expected, timeout=15):
-    import pyatspi
-
-    deadline = time.monotonic() + timeout
-    focusable = []
-    while time.monotonic() < deadline:
-        root = app()
-        if root is not None and root.childCount > 0:
-            focusable = [(n.getRoleName(), n.name or "") for n in nodes(root)
-                         if n.getState().contains(pyatspi.STATE_FOCUSABLE)]
-            if len(focusable) >= expected:
-                break
-        time.sleep(0.2)
-    for role, name in focusable:
-        print(f"atspi: {role}: {name!r}")
-    all_names = [name for _, name in focusable]
-    problems = []
-    if len(focusable) != expected:
-        problems.append(f"{len(focusable)} focusable controls found, {expected} expected")
-    problems += [f"a {role} has no name" for role, name in focusable if not name.strip()]
-    problems += [f"name {n!r} is used {all_names.count(n)} times"
-                 for n in sorted(set(all_names)) if n and all_names.count(n) > 1]
+def report(problems):
     for p in problems:
         print(f"atspi: {p}", file=sys.stderr)
     return not problems
 
 
-def text(name, timeout, wanted):
-    deadline = time.monotonic() + timeout
-    held = None
-    while time.monotonic() < deadline:
-        node = named(name)
-        if node is not None:
-            held = node.queryText().getText(0, -1)
-            if all(w in held for w in wanted):
-                break
-        time.sleep(0.2)
+def names(expected):
+    def found_now():
+        return [(n.getRoleName(), n.name or "") for n in pyatspi.findAllDescendants(
+            app(), lambda n: n.getState().contains(pyatspi.STATE_FOCUSABLE))]
+
+    found = until(found_now, lambda f: len(f) >= expected) or []
+    for role, name in found:
+        print(f"atspi: {role}: {name!r}")
+    all_names = [name for _, name in found]
+    problems = [f"{len(found)} focusable controls found, {expected} expected"] if len(found) != expected else []
+    problems += [f"a {role} has no name" for role, name in found if not name.strip()]
+    problems += [f"name {n!r} is used {all_names.count(n)} times"
+                 for n in sorted(set(all_names)) if n and all_names.count(n) > 1]
+    return report(problems)
+
+
+def text(name, *wanted):
+    held = until(lambda: named(name).queryText().getText(0, -1),
+                 lambda h: all(w in h for w in wanted), 15)
     if held is None:
-        print(f"atspi: no control named {name!r}", file=sys.stderr)
-        return False
+        return report([f"no control named {name!r}"])
     print(f"atspi: {name}: {held!r}")
-    missing = [w for w in wanted if w not in held]
-    for w in missing:
-        print(f"atspi: {name} does not hold {w!r}", file=sys.stderr)
-    return not missing
+    return report([f"{name} does not hold {w!r}" for w in wanted if w not in held])
 
 
-def enabled(*buttons, timeout=20):
-    """The first of BUTTONS (names) to be enabled, and its name."""
-    import pyatspi
+def enabled(*buttons):
+    """The first of BUTTONS (names) to be enabled, within 20 s."""
+    def first():
+        return next((b for b in map(named, buttons) if b and b.getState().contains(pyatspi.STATE_ENABLED)), None)
 
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        try:
-            for name in buttons:
-                button = named(name)
-                if button is not None and button.getState().contains(pyatspi.STATE_ENABLED):
-                    return button, name
-        except Exception:
-            pass
-        time.sleep(0.2)
-    sys.exit(f"atspi: none of {buttons} is enabled")
+    button = until(first)
+    if button is None:
+        sys.exit(f"atspi: none of {buttons} is enabled")
+    return button
 
 
 def press(name):
-    enabled(name)[0].queryAction().doAction(0)
+    enabled(name).queryAction().doAction(0)
 
 
 def start(side):
     """Starts SIDE unless it runs already."""
-    button, name = enabled(f"{side} 开始", f"{side} 结束")
-    if name.endswith("开始"):
+    button = enabled(f"{side} 开始", f"{side} 结束")
+    if button.name.endswith("开始"):
         button.queryAction().doAction(0)
+
+
+def sender(k, timeout):
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind((f"127.0.0.{7 + k}", 0))
+    s.settimeout(timeout)
+    return s
 
 
 def send_flood(count=20000):
     """COUNT datagrams of up to 1400 bytes to each side from eight loopback
     senders (127.0.0.7 and up), for at most 10 s."""
-    senders = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(8)]
-    for k, s in enumerate(senders):
-        s.bind((f"127.0.0.{7 + k}", 0))
-        s.setblocking(False)
+    senders = [sender(k, 0) for k in range(8)]
     deadline = time.monotonic() + 10
     for n in range(count):
         if time.monotonic() > deadline:
             break
         payload = b"flood %d " % n + b"x" * (n * 37 % 1400)
         for port in (3456, 50001):
-            try:
+            with contextlib.suppress(OSError):  # a full send buffer, say
                 senders[n % 8].sendto(payload, ("127.0.0.1", port))
-            except OSError:  # a full send buffer, say
-                pass
         if n % 20 == 0:
             time.sleep(0.001)
-    for s in senders:
-        s.close()
 
 
-def flood(rounds, at_start):
+def flood(rounds, at_start=None):
     def fds():
         return len(os.listdir(f"/proc/{pid}/fd"))
 
@@ -164,11 +141,21 @@ def flood(rounds, at_start):
         # Each start button is enabled again once its side has stopped.
         enabled("服务器 开始")
         enabled("客户端 开始")
-        deadline = time.monotonic() + (20 if r == rounds else 5)
-        while fds() > at_start and time.monotonic() < deadline:
-            time.sleep(0.2)
+        until(fds, lambda n: n <= at_start, 20 if r == rounds else 5)
         print(f"descriptors: {fds()} after round {r}")
     return fds() <= at_start
+
+
+def echo(payload, timeout=8):
+    s = sender(0, 0.2)
+
+    def round_trip():
+        s.sendto(payload.encode(), SERVER)
+        return s.recvfrom(2000) == (payload.encode(), SERVER)
+
+    ok = until(round_trip, timeout=float(timeout))
+    print("echo: echoed from" if ok else "echo: nothing came back from", SERVER)
+    return ok
 
 
 def sway(node, floating=False):
@@ -185,11 +172,11 @@ def sway(node, floating=False):
     return True
 
 
-args = sys.argv[3:]
 ok = {
-    "names": lambda: names(int(args[0]), float(args[1]) if len(args) > 1 else 15),
-    "text": lambda: text(args[0], float(args[1]), args[2:]),
-    "flood": lambda: flood(int(args[0]), int(args[1]) if len(args) > 1 else None),
+    "names": lambda: names(int(args[1])),
+    "text": lambda: text(*args[1:]),
+    "flood": lambda: flood(*map(int, args[1:])),
+    "echo": lambda: echo(*args),
     "sway": lambda: sway(json.load(sys.stdin)),
 }[command]()
 sys.exit(0 if ok else 1)

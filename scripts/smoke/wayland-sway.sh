@@ -1,22 +1,15 @@
 #!/usr/bin/env bash
-# A native Wayland session for Qt >= 6.6, inside a D-Bus session: headless
-# sway, which has an input seat. wtype types through its virtual keyboard,
-# swaymsg reads the window's title and sends the close request. The program
-# must show its window titled Quorlin (app id, floating, focused), log the
-# typed text and a datagram it echoes to a loopback sender, and exit 0 on
-# the compositor's close request. May run as a user of its own: it reads
-# only BIN and the helpers in SCRIPTS, never the checkout.
-# Usage: dbus-run-session -- wayland-sway.sh BIN SCRIPTS QT_VERSION (XDG_RUNTIME_DIR set, 0700)
+# Native Wayland for Qt >= 6.6, inside a D-Bus session: headless sway, which
+# has an input seat; wtype types, swaymsg reads the windows and asks them to
+# close. Reads only BIN and the files next to it (it may run as its own user).
+# Usage: dbus-run-session -- wayland-sway.sh BIN QT_VERSION (XDG_RUNTIME_DIR set, 0700)
 set -euo pipefail
-bin="$1"; scripts="$2"; qt_version="$3"; runtime="$XDG_RUNTIME_DIR"
+bin="$1"; qt_version="$2"; runtime="$XDG_RUNTIME_DIR"
+probe="$(dirname "$0")/probe.py"
 smoke_name="smoke: wayland"
 # shellcheck source=scripts/smoke/session.sh
 . "$(dirname "$0")/session.sh"
-sway=""
-smoke_on_fail() {
-    if [ -n "$sway" ] && ! kill -0 "$sway" 2>/dev/null; then tail -n 20 "$runtime/sway.log" >&2; fi
-}
-tree() { swaymsg -t get_tree | "$scripts/probe.py" sway "$smoke_pid"; }
+tree() { swaymsg -t get_tree | "$probe" sway "$smoke_pid"; }
 
 # wlroots keeps keymaps and output buffers in POSIX shared memory (a chroot
 # needs /dev/shm mounted).
@@ -27,17 +20,13 @@ WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
     sway -c "$runtime/sway.conf" >"$runtime/sway.log" 2>&1 &
 sway=$!
 smoke_started+=("$sway")
-# Both sockets are there, or sway has ended.
+smoke_on_fail() { kill -0 "$sway" 2>/dev/null || tail -n 20 "$runtime/sway.log" >&2; }
+SWAYSOCK="$runtime/sway-ipc.$(id -u).$sway.sock"
 sway_up() {
-    socket="$(cd "$runtime" && find . -maxdepth 1 -name 'wayland-[0-9]*' ! -name '*.lock' -printf '%f\n' | head -n1)"
-    SWAYSOCK="$(find "$runtime" -maxdepth 1 -name 'sway-ipc.*.sock' | head -n1)"
-    { [ -n "$socket" ] && [ -S "$runtime/$socket" ] && [ -S "$SWAYSOCK" ]; } || ! kill -0 "$sway" 2>/dev/null
+    socket="$(find "$runtime" -maxdepth 1 -type s -name 'wayland-*' -printf '%f\n' | head -n1)"
+    [ -n "$socket" ] && [ -S "$SWAYSOCK" ]
 }
-smoke_until 100 sway_up || true
-if [ -z "$socket" ] || [ ! -S "$SWAYSOCK" ]; then
-    cat "$runtime/sway.log" >&2
-    smoke_fail "sway did not start"
-fi
+smoke_until 100 sway_up || smoke_fail "sway did not start"
 export SWAYSOCK WAYLAND_DISPLAY="$socket"
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
@@ -52,10 +41,9 @@ has_window() {
 smoke_until 150 has_window Quorlin || smoke_fail "no window titled Quorlin appeared"
 echo "smoke: wayland: window: $window"
 IFS='	' read -r _ app_id placement focus _ <<<"$window"
-[ "$app_id" = "org.quorlin.quorlin" ] || smoke_fail "app id is $app_id, not the desktop entry name"
 # sway floats a window whose minimum and maximum sizes are equal.
-[ "$placement" = floating ] || smoke_fail "the window is tiled: its size does not reach the compositor as fixed"
-[ "$focus" = focused ] || smoke_fail "the window does not have the focus"
+[ "$app_id $placement $focus" = "org.quorlin.quorlin floating focused" ] ||
+    smoke_fail "the window is not of app id org.quorlin.quorlin, floating (fixed size) and focused"
 # Before the first start, for the flood row below.
 fds_at_start="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 | wc -l)"
 
@@ -64,12 +52,11 @@ fds_at_start="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 | wc -l)"
 # echo box, Space. One wtype for all: each one brings a keymap of its own,
 # and a key sent before the program has taken the keymap in is lost.
 wtype -s 300 -d 40 "typed on wayland" -k Tab -k Return -k Tab -k Tab -k Tab -k Tab -k Tab -k Tab -k Tab -k space
-timeout 10 /usr/bin/python3 "$scripts/udp-echo.py" "hello from sway" || smoke_fail "no echo from the server side"
-timeout 20 "$scripts/probe.py" text "$smoke_pid" "服务器 日志" 15 "typed on wayland" "hello from sway" ||
+timeout 10 "$probe" echo "hello from sway" || smoke_fail "no echo from the server side"
+timeout 20 "$probe" text "$smoke_pid" "服务器 日志" "typed on wayland" "hello from sway" ||
     smoke_fail "the server log does not show the typed text and the datagram"
-# Three rounds of floods with a stop and start between, then both stops:
-# every descriptor comes back, Qt's Wayland buffers included.
-timeout 120 "$scripts/probe.py" flood "$smoke_pid" 3 "$fds_at_start" ||
+# Every descriptor comes back, Qt's Wayland buffers included.
+timeout 120 "$probe" flood "$smoke_pid" 3 "$fds_at_start" ||
     smoke_fail "descriptors not back after floods and both stops"
 
 # F1 opens the About box, Esc closes it alone. A repeated F1 is harmless
