@@ -44,9 +44,7 @@ smoke_name="smoke: wayland"
 runtime="$(mktemp -d)"
 smoke_dirs+=("$runtime")
 smoke_on_fail() { [ ! -s "$runtime/weston.log" ] || tail -n 20 "$runtime/weston.log" >&2; }
-XDG_RUNTIME_DIR="$runtime" weston --backend=headless-backend.so --socket=smoke --xwayland \
-    --idle-time=0 >"$runtime/weston.log" 2>&1 &
-smoke_started+=($!)
+smoke_weston "$runtime" smoke --xwayland
 weston_up() {
     display="$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$runtime/weston.log")"
     [ -n "$display" ] && [ -S "$runtime/smoke" ]

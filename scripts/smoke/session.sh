@@ -12,8 +12,10 @@ smoke_dirs=()    # temporary folders removed with it
 # server they talk to.
 smoke_cleanup() {
     local i
-    [ -z "$smoke_pid" ] || kill -KILL "$smoke_pid" 2>/dev/null || true
-    [ -z "$smoke_pid" ] || smoke_started+=("$smoke_pid")
+    if [ -n "$smoke_pid" ]; then
+        kill -KILL "$smoke_pid" 2>/dev/null || true
+        smoke_started+=("$smoke_pid")
+    fi
     for ((i = ${#smoke_started[@]} - 1; i >= 0; i--)); do
         kill "${smoke_started[i]}" 2>/dev/null || true
         wait "${smoke_started[i]}" 2>/dev/null || true
@@ -48,6 +50,17 @@ smoke_x_server() {
     [ -n "$display" ] || { cat "$dir/log" >&2; smoke_fail "the X server did not start"; }
     xauth -q -f "$dir/auth" add ":$display" . "$cookie"
     export DISPLAY=":$display" XAUTHORITY="$dir/auth"
+}
+
+# RUNTIME SOCKET [OPTION...]: a headless weston serving RUNTIME/SOCKET, its
+# log in RUNTIME/weston.log; where weston has --renderer (12 on), the
+# software one, as these machines have no GPU.
+smoke_weston() {
+    local renderer=()
+    if weston --help 2>&1 | grep -q -- --renderer; then renderer=(--renderer=pixman); fi
+    XDG_RUNTIME_DIR="$1" timeout 300 weston --backend=headless-backend.so "${renderer[@]}" \
+        --socket="$2" --idle-time=0 "${@:3}" >"$1/weston.log" 2>&1 &
+    smoke_started+=($!)
 }
 
 # COMMAND... (the program, or a wrapper such as env) in the background.

@@ -67,11 +67,7 @@ xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
 wayland=""
 if command -v weston >/dev/null; then
     wayland="quorlin-start-up-$$"
-    renderer=()
-    if weston --help 2>&1 | grep -q -- --renderer; then renderer=(--renderer=pixman); fi
-    XDG_RUNTIME_DIR="$runtime" timeout 120 weston --backend=headless-backend.so "${renderer[@]}" \
-        --socket="$wayland" --idle-time=0 >"$runtime/weston.log" 2>&1 &
-    smoke_started+=($!)
+    smoke_weston "$runtime" "$wayland"
 fi
 sleep 1
 
