@@ -3,71 +3,52 @@
 # run: what scripts/run.sh needs; test: that and all scripts/test.sh needs.
 # Usage: scripts/bootstrap.sh [--list] run|test (default test; --list prints the names)
 set -euo pipefail
-
 list=false
-if [ "${1:-}" = --list ]; then
-    list=true
-    shift
-fi
+[ "${1:-}" != --list ] || { list=true; shift; }
 set_name="${1:-test}"
 [[ "$set_name" =~ ^(run|test)$ ]] || { echo "usage: scripts/bootstrap.sh [--list] run|test" >&2; exit 2; }
-
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
 updated=false
-update() {
-    $updated || $sudo apt-get update -qq
-    updated=true
-}
+update() { $updated || "${sudo[@]}" apt-get update -qq; updated=true; }
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-# Building and starting: the compiler, Qt's Widgets with its X11 platform
-# plugin, GL headers for Qt's CMake package, and a font with the CJK glyphs
-# of the Chinese captions.
+# Qt's X11 platform plugin, GL headers for Qt's CMake package, and a font
+# with the CJK glyphs of the Chinese captions.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev fonts-wqy-microhei)
-
 if [ "$set_name" = test ]; then
-    # clang-format, llvm (llvm-symbolizer) and libclang-rt-dev are Debian's
-    # names that follow the release's default clang.
+    # clang-format, llvm (llvm-symbolizer) and libclang-rt-dev follow the
+    # release's default clang.
     packages+=(
-        clang clang-format llvm libclang-rt-dev
-        googletest libgtest-dev locales
+        clang clang-format llvm libclang-rt-dev googletest libgtest-dev locales
         xvfb xauth xdotool imagemagick x11-utils file
         weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi procps
         build-essential debhelper devscripts dpkg-dev fakeroot lintian desktop-file-utils appstream
         libxml2-utils librsvg2-bin man-db shellcheck
-        # scripts/package.sh: roots, the clean build, autopkgtest's unshare
-        # backend, and reprotest with its time and file-order variations.
         mmdebstrap sbuild uidmap autopkgtest reprotest diffoscope-minimal faketime disorderfs
     )
-    # With Qt >= 6.6 the program runs natively on Wayland and its stage drives
-    # it under sway; with an older Qt it runs through XWayland under weston alone.
+    # Qt >= 6.6 runs natively on Wayland, driven under sway; an older one
+    # through XWayland under weston alone. The installed version, else the archive's.
     installed qt6-base-dev || update
-    # The installed version, else the archive's.
     qt="$(apt-cache policy qt6-base-dev | sed -n 's/^ *Installed: //p; s/^ *Candidate: //p' | grep -vxm 1 '(none)' || true)"
-    if dpkg --compare-versions "$qt" ge 6.6; then
-        packages+=(sway wtype grim)
-    fi
+    if dpkg --compare-versions "$qt" ge 6.6; then packages+=(sway wtype grim); fi
 fi
-
 if $list; then
     printf '%s\n' "${packages[@]}"
     exit 0
 fi
 
 missing=()
-for p in "${packages[@]}"; do
-    installed "$p" || missing+=("$p")
-done
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "bootstrap: installing ${missing[*]}"
     update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-# sbuild's and autopkgtest's unshare modes map the user's subordinate ids,
-# which useradd gives to new users but not to root; usermod adds only to files that exist.
+# sbuild's and autopkgtest's unshare modes map subordinate ids, which
+# useradd gives new users but not root; usermod adds only to files that exist.
 user="$(id -un)"
 if [ "$set_name" = test ] && ! grep -qs "^$user:" /etc/subuid; then
-    $sudo touch /etc/subuid /etc/subgid
-    $sudo usermod --add-subuids 100000-165535 --add-subgids 100000-165535 "$user"
+    "${sudo[@]}" touch /etc/subuid /etc/subgid
+    "${sudo[@]}" usermod --add-subuids 100000-165535 --add-subgids 100000-165535 "$user"
 fi

@@ -10,8 +10,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 fail() { echo "smoke: $*" >&2; exit 1; }
 clean=(env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR)
 
-# The program picks its platform by the Qt it runs against
-# (app/PlatformChoice): below 6.6 XWayland under weston, else native sway.
+# Below Qt 6.6 the program takes XWayland under weston, else native sway
+# (app/PlatformChoice).
 qt_core="$(ldd "$bin" | awk '$1 == "libQt6Core.so.6" { print $3 }')"
 qt_version="$(readlink -f "$qt_core" | sed -n 's/.*libQt6Core\.so\.\([0-9]*\.[0-9]*\)\..*/\1/p')"
 [ -n "$qt_version" ] || fail "cannot tell which Qt the program runs against"
@@ -26,9 +26,8 @@ if printf '%s\n' 6.6 "$qt_version" | sort -VC; then wayland=sway; fi
 for tool in sway swaymsg wtype; do
     command -v "$tool" >/dev/null || fail "wayland: $tool is not installed (Qt $qt_version runs natively)"
 done
-# sway refuses to run as root, so as root the session runs as a user made
-# for it alone. That user reads nothing from the checkout, which may be
-# private: the session and its helpers are copied next to the program.
+# sway refuses root, so root runs the session as a user of its own, which
+# reads only copies of the session's files (the checkout may be private).
 stage="$work/stage"
 install -D -m 0755 -t "$stage" "$root/scripts/smoke/"{wayland-sway.sh,probe.py,session.sh}
 chmod -R a+rX "$prefix" "$stage"
@@ -50,13 +49,12 @@ if [ "$(id -u)" -eq 0 ]; then
     chmod o+x "$work"
     as_user=(setpriv --reuid="$user" --regid="$user" --clear-groups)
 fi
-# From the stage's own folder, not the caller's (the checkout, perhaps).
 "${clean[@]}" -C "$stage" -u DISPLAY -u WAYLAND_DISPLAY -u SWAYSOCK -u XAUTHORITY \
     HOME="$runtime" XDG_RUNTIME_DIR="$runtime" XDG_SESSION_TYPE=wayland \
     timeout --verbose -k 5 240 "${as_user[@]}" dbus-run-session -- "$stage/wayland-sway.sh" "$bin" "$qt_version" \
     2> >(grep -v "^dbus-daemon" >&2)
 [ ! -f "$runtime/smoke-wayland.png" ] || cp "$runtime/smoke-wayland.png" "$artifacts/"
-# Everything the session started (compositor, buses) ends with it.
+# The compositor and buses end with the session.
 left() { [ -n "$user" ] && pgrep -u "$user" >/dev/null; }
 for _ in $(seq 50); do left || break; sleep 0.1; done
 if left; then

@@ -8,14 +8,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="${1:-$root/build}/app/quorlin"
 artifacts="$root/artifacts"
 mkdir -p "$artifacts"
-# On private X servers, whatever platform the caller names.
+# On private X servers, whatever platform the caller names; the limits below
+# count from the standard descriptors (bash's own, 255, closes on exec).
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-# Descriptors the caller left open are closed, so that the limits below
-# count from the three standard ones (bash's own script descriptor, 255,
-# closes on exec).
 for fd in "/proc/$$/fd"/*; do
     fd="${fd##*/}"
-    if [ "$fd" -gt 2 ] && [ "$fd" -ne 255 ]; then eval "exec $fd>&-" 2>/dev/null || true; fi
+    [ "$fd" -le 2 ] || [ "$fd" -eq 255 ] || eval "exec $fd>&-" 2>/dev/null || true
 done
 "$root/scripts/smoke/start-up.sh" "$bin"
 # shellcheck source=scripts/smoke/session.sh
@@ -24,8 +22,8 @@ done
 # Buttons by their dialog-unit centres at base units 7 x 14.
 server_start() { xdotool mousemove --window "$smoke_wid" 420 21 click 1; }
 client_start() { xdotool mousemove --window "$smoke_wid" 420 283 click 1; }
-# NAME LIMIT: the case NAME, the program under LIMIT descriptors, its
-# standard error to artifacts/smoke-limits-NAME.err.
+# NAME LIMIT: the program under LIMIT descriptors, its standard error to
+# artifacts/smoke-limits-NAME.err.
 launch() {
     smoke_name="smoke-limits: $1"
     boxes=0
@@ -56,15 +54,13 @@ threads() { find "/proc/$smoke_pid/task" -mindepth 1 -maxdepth 1 | wc -l; }
 smoke_name=smoke-limits
 smoke_x_server 1280x1024x24
 
-# One fewer than the program starts with (on the platform that needs most):
-# one line and status 1.
+# One fewer than the program starts with: one line and status 1.
 status=0
 out="$(smoke_limited -n 19 "$bin" 2>&1)" || status=$?
 [ "$status" -eq 1 ] || smoke_fail "limit 19: status $status ($out)"
 grep -q "too few file descriptors" <<<"$out" || smoke_fail "limit 19: $out"
 
-# A limit set at start, the lowest the program starts with: the window is
-# drawn, and each Start either runs or shows its box.
+# The lowest limit the program starts with: each Start runs or shows its box.
 launch at-start 20
 server_start; answer_box limit-server Return
 client_start; answer_box limit-client space
@@ -72,8 +68,8 @@ server_start; answer_box limit-again Escape
 smoke_end_by_esc
 echo "smoke-limits: limit 20 at start: $boxes error boxes drawn and answered"
 
-# A limit lowered on the running program, just above the highest
-# descriptor it holds: the next Start has none left but the reserve.
+# Lowered on the running program to just above its highest descriptor: a
+# Start has none left but the reserve.
 launch lowered 1024
 highest="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort -n | tail -n1)"
 prlimit --pid "$smoke_pid" --nofile=$((highest + 1)):
@@ -86,10 +82,8 @@ smoke_windows_are 1 || smoke_fail "the window did not work once the limit was ra
 smoke_end_by_esc
 echo "smoke-limits: limit lowered while running: $boxes error boxes drawn and answered"
 
-# A limit lowered below every descriptor the reserve holds: the Start says
-# why on standard error, as no box could be drawn, and once the limit is
-# raised again the window still answers: the client side starts (its
-# receive thread appears) and Esc ends the program.
+# Lowered below the reserve: the Start says why on standard error, as no box
+# could be drawn; raised again, the client side starts (a thread appears).
 launch below 1024
 prlimit --pid "$smoke_pid" --nofile=4:
 server_start; sleep 1
@@ -103,8 +97,8 @@ client_start; sleep 0.5
 smoke_end_by_esc
 echo "smoke-limits: limit lowered to 4 while running: the reason on standard error, no box, the window answers"
 
-# No memory for a thread: the address space held to what the program
-# already maps. The Start fails with its box, or is abandoned; no abort.
+# No memory for a thread (the address space held to what is mapped): the
+# Start fails with its box, or is abandoned; no abort.
 launch out-of-memory 1024
 size="$(awk '/^VmSize/ {print $2 * 1024}' "/proc/$smoke_pid/status")"
 prlimit --pid "$smoke_pid" --as="$size:"

@@ -1,25 +1,16 @@
 #!/usr/bin/env bash
-# Installs a built tree, checks what was installed, and drives the installed
-# program on a private X server. Screenshots go to artifacts/; the README's
+# Installs a built tree and drives the installed program on a private X server. Screenshots go to artifacts/; the README's
 # quorlin-window.png is the window as it maps.
 # Usage: scripts/smoke-x11.sh [BUILD_DIR]
 set -euo pipefail
-# All under a time limit, and without the offscreen platform of the widget
-# tests, which would hide the window.
+# Under a time limit, without the widget tests' offscreen platform.
 [ -n "${smoke_x11_timed:-}" ] || exec env -u QT_QPA_PLATFORM smoke_x11_timed=1 timeout 120 "$0" "$@"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 # shellcheck source=scripts/smoke/install.sh
 . "$root/scripts/smoke/install.sh"
-entry="$prefix/share/applications/org.quorlin.quorlin.desktop"
-for f in share/applications/org.quorlin.quorlin.desktop share/metainfo/org.quorlin.quorlin.metainfo.xml \
-         share/icons/hicolor/32x32/apps/quorlin.png share/icons/hicolor/16x16/apps/quorlin.png \
-         share/icons/hicolor/scalable/apps/quorlin.svg share/man/man1/quorlin.1.gz; do
-    [ -e "$prefix/$f" ] || { echo "smoke: $f was not installed" >&2; exit 1; }
-done
-grep -qx 'Exec=quorlin' "$entry"
-grep -qx 'Icon=quorlin' "$entry"
+# What is installed is the package's, checked by its autopkgtest metadata.
 # Desktops match the running window to its entry by its X11 class.
-wm_class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
+wm_class="$(sed -n 's/^StartupWMClass=//p' "$prefix/share/applications/org.quorlin.quorlin.desktop")"
 
 # shellcheck source=scripts/smoke/session.sh
 . "$root/scripts/smoke/session.sh"
@@ -42,43 +33,31 @@ smoke_launch "$bin"
 smoke_main_window
 sleep 0.3
 import -window "$smoke_wid" "$artifacts/quorlin-window.png"
-
 props="$(xprop -id "$smoke_wid")"
 grep -q "_NET_WM_WINDOW_TYPE_NORMAL" <<<"$props" || smoke_fail "not a normal top-level window"
 ! grep -q "WM_TRANSIENT_FOR" <<<"$props" || smoke_fail "transient window: no task-bar entry of its own"
 grep -q "_NET_WM_ICON(CARDINAL)" <<<"$props" || smoke_fail "no window icon"
-grep -qx "WM_CLASS(STRING) = \"quorlin\", \"$wm_class\"" <<<"$props" ||
-    smoke_fail "window class is not quorlin/$wm_class"
+grep -qx "WM_CLASS(STRING) = \"quorlin\", \"$wm_class\"" <<<"$props" || smoke_fail "window class is not quorlin/$wm_class"
 min="$(sed -n "s/.*program specified minimum size: //p" <<<"$props")"
 max="$(sed -n "s/.*program specified maximum size: //p" <<<"$props")"
 if [ -z "$min" ] || [ "$min" != "$max" ]; then smoke_fail "size not fixed ($min / $max)"; fi
 
+# The focus starts in the server log; seven Tabs reach the server port (the
+# disabled stop button is passed over).
 xdotool windowfocus --sync "$smoke_wid"
-# The focus starts in the server log; seven Tabs reach the server port
-# (the disabled stop button is passed over).
 xdotool type --delay 20 "typed into the server log"
 xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab
 xdotool type --delay 20 "4567"
 shot smoke-x11.png
-
 xdotool key alt+space
 smoke_windows_become 2 || smoke_fail "Alt+Space opened no window menu"
 shot smoke-x11-menu.png
 about_box a "the About box did not open from the window menu" Return Enter smoke-x11-about.png
-
-# F1 by its keycode: xdotool's "key F1" holds Alt down as well where F1's
-# key type maps Alt to its first level (xkeyboard-config 2.48 on), and
-# Alt+F1 is not F1.
-f1="$(/usr/bin/python3 -c 'import ctypes
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XKeysymToKeycode.restype = ctypes.c_ubyte
-d = x.XOpenDisplay(None)
-print(x.XKeysymToKeycode(ctypes.c_void_p(d), ctypes.c_ulong(0xFFBE)) if d else 0)')"
-[ "${f1:-0}" -gt 0 ] || smoke_fail "no keycode for F1"
+# F1 by its keycode in Xvfb's evdev keymap: xdotool's "key F1" holds Alt down
+# as well where F1's key type maps Alt to its first level (xkeyboard-config
+# 2.48 on), and Alt+F1 is not F1.
 xdotool windowfocus --sync "$smoke_wid"
-about_box "$f1" "F1 did not open the About box" Escape Esc
+about_box 67 "F1 did not open the About box" Escape Esc
 smoke_ended && smoke_fail "Esc in the About box ended the program"
-
 smoke_end_by_esc
 echo "smoke: ok"

@@ -1,20 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing (scripts/bootstrap.sh test), builds everything and
-# runs every test headless, each stage printing its time; stops at the first failure.
+# Installs what is missing, builds everything and runs every test headless,
+# each stage printing its time; stops at the first failure.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/bootstrap.sh" test
 cd "$root"
-
-# Builds and CTest take their jobs from the environment.
 CMAKE_BUILD_PARALLEL_LEVEL="$(nproc)"
-export CMAKE_BUILD_PARALLEL_LEVEL CTEST_PARALLEL_LEVEL="$CMAKE_BUILD_PARALLEL_LEVEL"
-# Keep a copy of everything printed, to total the test counts at the end.
+export CMAKE_BUILD_PARALLEL_LEVEL CTEST_PARALLEL_LEVEL="$CMAKE_BUILD_PARALLEL_LEVEL" QT_QPA_PLATFORM=offscreen
+# A copy of everything printed, for the closing total.
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 exec > >(tee "$log") 2>&1
-export QT_QPA_PLATFORM=offscreen
-
 started=""
 stage() {
     [ -z "$started" ] || echo "-- took $((SECONDS - started)) s"
@@ -22,16 +18,13 @@ stage() {
     [ $# -eq 0 ] || echo "== $*"
 }
 
-# Every C++ file outside the build folders (a clone or a copy without git) as
-# .clang-format lays it out. Options and code are ones clang-format 14, 19 and
-# 21 lay out alike, so every release gives one verdict.
+# Every C++ file outside the build folders (a copy may have no git). The
+# options are ones clang-format 14, 19 and 21 lay out alike.
 stage "formatting ($(clang-format --version | sed 's/.*version \([0-9.]*\).*/\1/'))"
 find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 |
     xargs -0 -r clang-format --dry-run -Werror
 echo "formatting: clean"
-
-# Every shell script, found afresh each run: *.sh, and files that start
-# with a shell's #! line (.ci/run, debian/tests/*).
+# *.sh, and the files that start with a shell's #! line (.ci/run, debian/tests/*).
 stage "shell scripts (shellcheck $(shellcheck --version | sed -n 's/^version: //p'))"
 mapfile -d '' -t shells < <(find scripts .ci debian/tests -type f \( -name '*.sh' -o -exec sh -c \
     'head -n 1 "$1" | grep -Eq "^#!.*[/ ](ba|da)?sh([[:space:]]|$)"' sh {} \; \) -print0 | sort -z)
@@ -40,19 +33,14 @@ echo "shellcheck: ${#shells[@]} scripts clean"
 
 stage "build and test (preset debug)"
 cmake --workflow --preset debug
-
 stage "Debian package and desktop metadata"
 "$root/scripts/package.sh"
-
 stage "installed program on a private X server"
 "$root/scripts/smoke-x11.sh" "$root/build/debug"
-
 stage "built program out of descriptors, out of memory and without a display"
 "$root/scripts/smoke-limits.sh" "$root/build/debug"
-
 stage "installed program: accessible names, twice the scale, a Wayland session"
 "$root/scripts/smoke-desktop.sh" "$root/build/debug"
-
 stage "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --workflow --preset asan-ubsan
 stage "ThreadSanitizer"
@@ -61,6 +49,6 @@ stage "fuzzing (QUORLIN_FUZZ_SECONDS=${QUORLIN_FUZZ_SECONDS:-20} per harness)"
 cmake --workflow --preset fuzz
 stage
 
-# One closing line over every stage's suite (each stage stopped the run on failure).
+# Each stage stopped the run on failure: the total is over every CTest run.
 passed=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | awk '{n += $1} END {print n + 0}')
 echo "total: $passed passed, 0 failed"

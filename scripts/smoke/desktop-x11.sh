@@ -22,8 +22,7 @@ smoke_started+=($!)
 
 start env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 timeout 30 "$probe" names "$smoke_pid" "$focusable" || smoke_fail "accessible names"
-# Floods with a stop and start between, then both stops: every descriptor
-# comes back.
+# Every descriptor comes back after floods, stops and starts.
 timeout 120 "$probe" flood "$smoke_pid" 3 ||
     smoke_fail "descriptors not back after floods and both stops"
 plain="$(size)"
@@ -55,8 +54,8 @@ unset XAUTHORITY
 smoke_launch "$bin"
 smoke_main_window
 smoke_ended && smoke_fail "the program ended"
-# From the server log: Tab to the server start, Enter (the focus moves on to
-# the stop button), seven Tabs to the echo box, Space.
+# From the server log: Tab to the server start, Enter, seven Tabs to the
+# echo box, Space.
 xdotool key --delay 60 Tab Return Tab Tab Tab Tab Tab Tab Tab space
 timeout 10 "$probe" echo "hello from weston" || smoke_fail "no echo from the server side"
 xdotool key Escape

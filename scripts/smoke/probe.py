@@ -16,9 +16,9 @@ import socket
 import sys
 import time
 
-command, args = sys.argv[1], sys.argv[2:]
-pid = int(args[0]) if command != "echo" else None
 SERVER = ("127.0.0.1", 3456)
+command, args = sys.argv[1], sys.argv[2:]
+pid = None if command == "echo" else int(args.pop(0))
 if command in ("names", "text", "flood"):  # echo runs where AT-SPI may not be
     import pyatspi
 
@@ -37,14 +37,10 @@ def until(get, done=bool, timeout=20):
         time.sleep(0.2)
 
 
-def app():
-    """The program's accessible application."""
-    desktop = pyatspi.Registry.getDesktop(0)
-    return pyatspi.findDescendant(desktop, lambda n: n.get_process_id() == pid, breadth_first=True)
-
-
 def named(name):
-    return pyatspi.findDescendant(app(), lambda n: n.name == name)
+    app = pyatspi.findDescendant(pyatspi.Registry.getDesktop(0), lambda n: n.get_process_id() == pid,
+                                 breadth_first=True)
+    return pyatspi.findDescendant(app, lambda n: n.name == name) if name else app
 
 
 def report(problems):
@@ -54,11 +50,10 @@ def report(problems):
 
 
 def names(expected):
-    def found_now():
-        return [(n.getRoleName(), n.name or "") for n in pyatspi.findAllDescendants(
-            app(), lambda n: n.getState().contains(pyatspi.STATE_FOCUSABLE))]
-
-    found = until(found_now, lambda f: len(f) >= expected) or []
+    expected = int(expected)
+    found = until(lambda: [(n.getRoleName(), n.name or "") for n in pyatspi.findAllDescendants(
+        named(None), lambda n: n.getState().contains(pyatspi.STATE_FOCUSABLE))],
+        lambda f: len(f) >= expected) or []
     for role, name in found:
         print(f"atspi: {role}: {name!r}")
     all_names = [name for _, name in found]
@@ -70,8 +65,7 @@ def names(expected):
 
 
 def text(name, *wanted):
-    held = until(lambda: named(name).queryText().getText(0, -1),
-                 lambda h: all(w in h for w in wanted), 15)
+    held = until(lambda: named(name).queryText().getText(0, -1), lambda h: all(w in h for w in wanted), 15)
     if held is None:
         return report([f"no control named {name!r}"])
     print(f"atspi: {name}: {held!r}")
@@ -80,10 +74,8 @@ def text(name, *wanted):
 
 def enabled(*buttons):
     """The first of BUTTONS (names) to be enabled, within 20 s."""
-    def first():
-        return next((b for b in map(named, buttons) if b and b.getState().contains(pyatspi.STATE_ENABLED)), None)
-
-    button = until(first)
+    button = until(lambda: next((b for b in map(named, buttons)
+                                 if b and b.getState().contains(pyatspi.STATE_ENABLED)), None))
     if button is None:
         sys.exit(f"atspi: none of {buttons} is enabled")
     return button
@@ -127,7 +119,7 @@ def flood(rounds, at_start=None):
     def fds():
         return len(os.listdir(f"/proc/{pid}/fd"))
 
-    at_start = fds() if at_start is None else at_start
+    rounds, at_start = int(rounds), fds() if at_start is None else int(at_start)
     print(f"descriptors: {at_start} before the first start")
     for r in range(1, rounds + 1):
         start("服务器")
@@ -158,11 +150,11 @@ def echo(payload, timeout=8):
     return ok
 
 
-def sway(node, floating=False):
+def sway(node=None, floating=False):
+    node = json.load(sys.stdin) if node is None else node
     if node.get("pid") == pid:
         rect = node.get("window_rect") or node.get("rect", {})
-        print("\t".join([node.get("name") or "", node.get("app_id") or "",
-                         "floating" if floating else "tiled",
+        print("\t".join([node.get("name") or "", node.get("app_id") or "", "floating" if floating else "tiled",
                          "focused" if node.get("focused") else "unfocused",
                          f"{rect.get('width')}x{rect.get('height')}"]))
     for child in node.get("nodes", []):
@@ -172,11 +164,4 @@ def sway(node, floating=False):
     return True
 
 
-ok = {
-    "names": lambda: names(int(args[1])),
-    "text": lambda: text(*args[1:]),
-    "flood": lambda: flood(*map(int, args[1:])),
-    "echo": lambda: echo(*args),
-    "sway": lambda: sway(json.load(sys.stdin)),
-}[command]()
-sys.exit(0 if ok else 1)
+sys.exit(0 if {"names": names, "text": text, "flood": flood, "echo": echo, "sway": sway}[command](*args) else 1)

@@ -1,15 +1,14 @@
 # shellcheck shell=bash
-# What every smoke session shares: a private X server, the program started,
-# its windows waited for and its end checked. Sessions set smoke_name (their
-# messages' prefix) first. Everything started here ends with the shell.
+# What the smoke sessions share: a private X server, the program started, its
+# windows waited for and its end checked. Sessions set smoke_name (their
+# messages' prefix). Everything started here ends with the shell.
 
 smoke_pid=""     # the program, while it runs
 smoke_wid=""     # its main window, once mapped (X or XWayland)
 smoke_started=() # background processes that end with the session
 smoke_dirs=()    # temporary folders removed with it
 
-# The program first, then the rest newest first: the buses before the
-# server they talk to.
+# The program first, then the rest newest first: buses before their server.
 smoke_cleanup() {
     local i
     if [ -n "$smoke_pid" ]; then
@@ -31,9 +30,8 @@ smoke_fail() {
     exit 1
 }
 
-# GEOMETRY: a private X server that picks a free display itself (so parallel
-# runs cannot collide) and admits only clients holding its cookie; exports
-# DISPLAY and XAUTHORITY.
+# GEOMETRY: a private X server on a display it picks itself (parallel runs
+# cannot collide), admitting only its cookie; exports DISPLAY and XAUTHORITY.
 smoke_x_server() {
     local cookie display="" dir
     dir="$(mktemp -d)"
@@ -53,8 +51,7 @@ smoke_x_server() {
 }
 
 # RUNTIME SOCKET [OPTION...]: a headless weston serving RUNTIME/SOCKET, its
-# log in RUNTIME/weston.log; where weston has --renderer (12 on), the
-# software one, as these machines have no GPU.
+# log in RUNTIME/weston.log; the software renderer where it asks (12 on).
 smoke_weston() {
     local renderer=()
     if weston --help 2>&1 | grep -q -- --renderer; then renderer=(--renderer=pixman); fi
@@ -64,10 +61,7 @@ smoke_weston() {
 }
 
 # COMMAND... (the program, or a wrapper such as env) in the background.
-smoke_launch() {
-    "$@" &
-    smoke_pid=$!
-}
+smoke_launch() { "$@" & smoke_pid=$!; }
 
 # TITLE SECONDS: the id of the program's visible window TITLE, once mapped,
 # or nothing. (--all: else xdotool takes either the process or the title.)
@@ -104,16 +98,14 @@ smoke_windows() { xdotool search --onlyvisible --pid "$smoke_pid" 2>/dev/null | 
 smoke_windows_are() { [ "$(smoke_windows)" -eq "$1" ]; }
 smoke_windows_become() { smoke_until 50 smoke_windows_are "$1"; }
 
-# WHAT: the program ends within 5 s after WHAT (Esc, a close request), with
-# status 0.
+# WHAT: the program ends within 5 s after WHAT, with status 0.
 smoke_wait_end() {
     smoke_until 50 smoke_ended || smoke_fail "still running 5 s after $1"
     smoke_reap
     [ "$smoke_status" -eq 0 ] || smoke_fail "exited with status $smoke_status after $1"
 }
 
-# Esc in the main window ends the program. With no window manager,
-# windowfocus works where windowactivate fails.
+# Esc ends the program (with no window manager, windowactivate fails).
 smoke_end_by_esc() {
     xdotool windowfocus --sync "$smoke_wid"
     xdotool key Escape

@@ -9,21 +9,16 @@ smoke_name="smoke-limits: start-up"
 # shellcheck source=scripts/smoke/session.sh
 . "$(dirname "$0")/session.sh"
 
-# Each row: what must come of it | its name | a glob | the command (expanded
-# here). What comes of it:
-#   line    status 1, the last line of standard error the program's own
-#           ("quorlin: ..."), all of it matching the glob (Qt's and the
-#           libraries' own words pass through before it)
-#   abort   status 134, the abort the user asked Qt for, after the glob
-#   waits   alive after 3 s on under half a second of CPU, ended by the
-#           signal in the glob column
-#   window  a window within the glob column's seconds, ended by Esc
-#   either  a window, or a line (the path form of DISPLAY opens with a
-#           libxcb that knows it, 1.16 on)
-#   runs    alive after 3 s (where no window can be looked for)
-#   floor   at the command's value of the ulimit option in the glob column, a
-#           line naming the limit that works; one below it that line again,
-#           at it a window
+# A row: what must come of it | name | a glob | the command (expanded here).
+#   line    status 1, standard error matching the glob (Qt's words pass
+#           through) and its last line the program's own ("quorlin: ...")
+#   abort   status 134 (the abort asked of Qt), after the glob
+#   waits   alive after 3 s on under 0.5 s of CPU, ended by the glob's signal
+#   window  a window within the glob's seconds, ended by Esc
+#   either  a window, or a line (libxcb 1.16 on opens DISPLAY's path form)
+#   runs    alive after 3 s (no window to look for)
+#   floor   under the glob's ulimit option at the command's value, a line
+#           naming the limit that works: one below it that line, at it a window
 read -r -d '' rows <<'ROWS' || true
 line   | no-display      | *could?not?connect?to?display*                | env -u DISPLAY "$bin"
 line   | dead-display    | *quorlin:?cannot?open?the?display:?could?not?connect?to?display?:251 | env DISPLAY=:251 "$bin"
@@ -44,7 +39,7 @@ window | slow-display    | 120                                           | env D
 window | closed-standard | 15                                            | bash -c 'exec "$0" <&- >&- 2>&-' "$bin"
 runs   | offscreen       | -                                             | env -u DISPLAY QT_QPA_PLATFORM=offscreen "$bin"
 runs   | minimal         | -                                             | env -u DISPLAY QT_QPA_PLATFORM=minimal "$bin"
-runs   | wayland-only    | -                                             | env -u DISPLAY WAYLAND_DISPLAY="$wayland" XDG_RUNTIME_DIR="$runtime" "$bin"
+runs   | wayland-only    | -                                             | env -u DISPLAY WAYLAND_DISPLAY=start-up XDG_RUNTIME_DIR="$runtime" "$bin"
 floor  | descriptors     | -n                                            | 15
 floor  | address-space   | -v                                            | 100000
 ROWS
@@ -53,25 +48,19 @@ smoke_x_server 1280x1024x24
 runtime="$(mktemp -d)"
 smoke_dirs+=("$runtime")
 
-# Stand-in displays (x-listener.py): a loopback port that accepts and closes
-# at once, a local socket whose backlog is kept full, and one a tenth of a
-# second away each way, where Qt's start-up alone makes some sixty round
-# trips. As over a forwarded link, the server's shared memory cannot be had
-# there (the relay passes no descriptors).
+# Stand-in displays: one that closes at once, one whose backlog is full, and
+# one 0.1 s away each way (Qt's start-up makes some sixty round trips), with
+# no shared memory, as over a forwarded link.
 coproc timeout 600 python3 "$(dirname "$0")/x-listener.py" "/tmp/.X11-unix/X${DISPLAY#:}" 100
 smoke_started+=("$COPROC_PID")
 # shellcheck disable=SC2034 # read by the rows, through eval
 read -r -t 10 closing stuck slow <&"${COPROC[0]}" || smoke_fail "the stand-in displays did not start"
 smoke_dirs+=("/tmp/.X11-unix/X$stuck" "/tmp/.X11-unix/X$slow")
 xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
-wayland=""
-if command -v weston >/dev/null; then
-    wayland="quorlin-start-up-$$"
-    smoke_weston "$runtime" "$wayland"
-fi
+smoke_weston "$runtime" start-up
 sleep 1
 
-# STATUS OUTPUT GLOB: the line row's check, for the row in name.
+# STATUS OUTPUT GLOB: a line row's check.
 check_line() {
     # shellcheck disable=SC2053 # the pattern is a glob
     if [ "$1" -ne 1 ] || [[ "${2##*$'\n'}" != quorlin:* ]] || [[ "$2" != $3 ]]; then
@@ -83,9 +72,8 @@ capture() {
     status=0
     out="$("$@" 2>&1 >/dev/null)" || status=$?
 }
-# Starts the row's command as the program, its standard error to a file, and
-# with SECONDS waits that long for it to end (fails if it does) or for its
-# window (sets smoke_wid, up to the seconds it took).
+# alive|SECONDS: starts the row's command, its standard error to a file; fails
+# if it ends within 3 s, or waits SECONDS for its window (smoke_wid, up).
 launch_row() {
     started=$SECONDS
     smoke_launch eval "exec $command" 2>"$runtime/err"
@@ -98,10 +86,6 @@ launch_row() {
     fi
 }
 while read -r expect _ name _ pattern _ command; do
-    if [ "$name" = wayland-only ] && [ ! -S "$runtime/$wayland" ]; then
-        echo "$smoke_name $name: skipped, no weston"
-        continue
-    fi
     case "$expect" in
     line)
         capture eval "timeout 20 $command"

@@ -11,10 +11,9 @@ smoke_name="smoke: wayland"
 . "$(dirname "$0")/session.sh"
 tree() { swaymsg -t get_tree | "$probe" sway "$smoke_pid"; }
 
-# wlroots keeps keymaps and output buffers in POSIX shared memory (a chroot
-# needs /dev/shm mounted).
+# wlroots keeps keymaps and buffers in /dev/shm. No XWayland (no DISPLAY
+# to fall back on), no helpers of its own.
 [ -w /dev/shm ] || smoke_fail "/dev/shm is not writable"
-# No XWayland (no DISPLAY to fall back on), no helpers of its own.
 printf 'xwayland disable\nswaybg_command -\nswaynag_command -\n' >"$runtime/sway.conf"
 WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
     sway -c "$runtime/sway.conf" >"$runtime/sway.log" 2>&1 &
@@ -44,13 +43,11 @@ IFS='	' read -r _ app_id placement focus _ <<<"$window"
 # sway floats a window whose minimum and maximum sizes are equal.
 [ "$app_id $placement $focus" = "org.quorlin.quorlin floating focused" ] ||
     smoke_fail "the window is not of app id org.quorlin.quorlin, floating (fixed size) and focused"
-# Before the first start, for the flood row below.
 fds_at_start="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 | wc -l)"
 
-# Text into the server log, where the focus starts; then Tab to the server
-# start, Enter (the focus moves on to the stop button), seven Tabs to the
-# echo box, Space. One wtype for all: each one brings a keymap of its own,
-# and a key sent before the program has taken the keymap in is lost.
+# Into the server log, where the focus starts; Tab to the server start,
+# Enter (the focus moves to stop), seven Tabs to the echo box, Space. One
+# wtype: each brings a keymap, and a key sent before it is taken in is lost.
 wtype -s 300 -d 40 "typed on wayland" -k Tab -k Return -k Tab -k Tab -k Tab -k Tab -k Tab -k Tab -k Tab -k space
 timeout 10 "$probe" echo "hello from sway" || smoke_fail "no echo from the server side"
 timeout 20 "$probe" text "$smoke_pid" "服务器 日志" "typed on wayland" "hello from sway" ||
@@ -59,8 +56,8 @@ timeout 20 "$probe" text "$smoke_pid" "服务器 日志" "typed on wayland" "hel
 timeout 120 "$probe" flood "$smoke_pid" 3 "$fds_at_start" ||
     smoke_fail "descriptors not back after floods and both stops"
 
-# F1 opens the About box, Esc closes it alone. A repeated F1 is harmless
-# (the box is modal), so a key lost to a new keymap is sent again.
+# F1 opens the About box, Esc closes it alone. F1 is sent again if lost to
+# a new keymap (the box is modal, so a second one is harmless).
 f1() { wtype -s 300 -k F1; smoke_until 100 has_window "关于 Quorlin	.*	focused"; }
 f1 || f1 || f1 || smoke_fail "F1 did not open the About box"
 wtype -s 300 -k Escape
@@ -69,15 +66,14 @@ smoke_until 100 about_gone || smoke_fail "Esc did not close the About box"
 has_window Quorlin || smoke_fail "Esc in the About box closed the window"
 if command -v grim >/dev/null; then grim "$runtime/smoke-wayland.png" || echo "smoke: wayland: no screenshot" >&2; fi
 
-# A close request from the compositor, as its close button or shortcut sends.
+# A close request, as the compositor's close button sends.
 swaymsg "[pid=$smoke_pid] kill" >/dev/null
 smoke_wait_end "the close request"
 
-# A limit lowered on the running program to the first descriptor number it
-# does not hold: a Start has only the reserve, and its error box must open,
-# close on Enter and leave the window going. One wtype, whose keymap is
-# taken in before the limit falls: a later keyboard's keymap would be a
-# descriptor the program cannot take in (docs/startup-and-limits.md).
+# The limit lowered to the first descriptor the program does not hold: a
+# Start has only the reserve, and its error box opens and closes on Enter.
+# One wtype, its keymap taken in before the limit falls (a later keymap
+# would be a descriptor too many: docs/startup-and-limits.md).
 quorlins() { [ "$(tree | grep -c "^Quorlin	")" -eq "$1" ]; }
 smoke_launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin"
 smoke_until 150 quorlins 1 || smoke_fail "lowered limit: no window"

@@ -6,7 +6,7 @@
       stuck    a local socket whose one-deep backlog is kept full
       slow     a local socket forwarding to the X server at SERVER (by its
                abstract socket, of this network namespace), each chunk held
-               back MS ms each way
+               back MS ms each way; it passes no descriptors (no shared memory)
 """
 import os
 import queue
@@ -19,8 +19,7 @@ import time
 def free_display(first):
     """The first display number from first on with no local socket or port."""
     for n in range(first, first + 100):
-        probe = socket.socket()
-        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and probe.connect_ex(("127.0.0.1", 6000 + n)):
+        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and socket.socket().connect_ex(("127.0.0.1", 6000 + n)):
             return n
     sys.exit(f"x-listener: no free display from {first}")
 
@@ -62,8 +61,7 @@ def serve_slow(server):
     while True:
         client = server.accept()[0]
         upstream = socket.socket(socket.AF_UNIX)
-        # Not by the path: a server of another namespace may have taken it.
-        upstream.connect("\0" + sys.argv[1])
+        upstream.connect("\0" + sys.argv[1])  # a server of another namespace may hold the path
         for a, b in ((client, upstream), (upstream, client)):
             threading.Thread(target=carry, args=(a, b, int(sys.argv[2]) / 1000), daemon=True).start()
 
@@ -71,7 +69,7 @@ def serve_slow(server):
 closing, stuck, slow = free_display(300), free_display(400), free_display(500)
 closer = socket.create_server(("127.0.0.1", 6000 + closing), backlog=8)
 held = local(stuck, 0)
-filler = socket.socket(socket.AF_UNIX)
+filler = socket.socket(socket.AF_UNIX)  # kept: it holds the backlog full
 filler.connect(f"/tmp/.X11-unix/X{stuck}")
 threading.Thread(target=serve_slow, args=(local(slow, 8),), daemon=True).start()
 print(closing, stuck, slow, flush=True)
