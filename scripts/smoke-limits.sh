@@ -8,9 +8,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="${1:-$root/build}/app/quorlin"
 artifacts="$root/artifacts"
 mkdir -p "$artifacts"
-# On private X servers, whatever platform the caller names; the limits below
-# count from the standard descriptors (bash's own, 255, closes on exec).
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+# On a private X server, whatever platform the caller names.
+[ -n "${smoke_x:-}" ] || exec env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY smoke_x=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+# The limits below count from the standard descriptors (bash's own, 255, closes on exec).
 for fd in "/proc/$$/fd"/*; do
     fd="${fd##*/}"
     [ "$fd" -le 2 ] || [ "$fd" -eq 255 ] || eval "exec $fd>&-" 2>/dev/null || true
@@ -52,7 +52,6 @@ alive() { kill -0 "$smoke_pid" 2>/dev/null || smoke_fail "the program ended $1";
 threads() { find "/proc/$smoke_pid/task" -mindepth 1 -maxdepth 1 | wc -l; }
 
 smoke_name=smoke-limits
-smoke_x_server 1280x1024x24
 
 # One fewer than the program starts with: one line and status 1.
 status=0

@@ -4,6 +4,7 @@
 # headless weston, where Qt < 6.6 runs (natively it would crash: no seat).
 # Usage: dbus-run-session -- scripts/smoke/desktop-x11.sh BIN ARTIFACTS FOCUSABLE [weston]
 set -euo pipefail
+[ -n "${smoke_x:-}" ] || exec env smoke_x=1 xvfb-run -a -s "-screen 0 2560x2048x24" "$0" "$@"
 bin="$1"; artifacts="$2"; focusable="$3"
 probe="$(dirname "$0")/probe.py"
 smoke_name=smoke
@@ -16,7 +17,6 @@ start() {
     smoke_main_window
 }
 
-smoke_x_server 2560x2048x24
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
 smoke_started+=($!)
 

@@ -1,7 +1,8 @@
 # shellcheck shell=bash
-# What the smoke sessions share: a private X server, the program started, its
-# windows waited for and its end checked. Sessions set smoke_name (their
-# messages' prefix). Everything started here ends with the shell.
+# What the smoke sessions share: the program started, its windows waited for
+# and its end checked. Sessions set smoke_name (their messages' prefix), and
+# those on X run under xvfb-run -a (a free display, a cookie of its own) with
+# smoke_x set. Everything started here ends with the shell.
 
 smoke_pid=""     # the program, while it runs
 smoke_wid=""     # its main window, once mapped (X or XWayland)
@@ -28,26 +29,6 @@ smoke_fail() {
     echo "${smoke_name:-smoke}: $*" >&2
     if declare -F smoke_on_fail >/dev/null; then smoke_on_fail || true; fi
     exit 1
-}
-
-# GEOMETRY: a private X server on a display it picks itself (parallel runs
-# cannot collide), admitting only its cookie; exports DISPLAY and XAUTHORITY.
-smoke_x_server() {
-    local cookie display="" dir
-    dir="$(mktemp -d)"
-    smoke_dirs+=("$dir")
-    mkfifo "$dir/ready"
-    cookie="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
-    # The server accepts every cookie in its file, whatever display it names.
-    : >"$dir/auth"
-    xauth -q -f "$dir/auth" add :0 . "$cookie"
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -auth "$dir/auth" \
-        3>"$dir/ready" >"$dir/log" 2>&1 &
-    smoke_started+=($!)
-    read -r -t 15 display <"$dir/ready" || true
-    [ -n "$display" ] || { cat "$dir/log" >&2; smoke_fail "the X server did not start"; }
-    xauth -q -f "$dir/auth" add ":$display" . "$cookie"
-    export DISPLAY=":$display" XAUTHORITY="$dir/auth"
 }
 
 # RUNTIME SOCKET [OPTION...]: a headless weston serving RUNTIME/SOCKET, its

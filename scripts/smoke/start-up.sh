@@ -3,6 +3,7 @@
 # not what a desktop gives, one row a case, on a private X server.
 # Usage: scripts/smoke/start-up.sh BIN
 set -euo pipefail
+[ -n "${smoke_x:-}" ] || exec env smoke_x=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 # shellcheck disable=SC2034 # read by the rows, through eval
 bin="$1"
 smoke_name="smoke-limits: start-up"
@@ -44,7 +45,6 @@ floor  | descriptors     | -n                                            | 15
 floor  | address-space   | -v                                            | 100000
 ROWS
 
-smoke_x_server 1280x1024x24
 runtime="$(mktemp -d)"
 smoke_dirs+=("$runtime")
 
