@@ -27,7 +27,7 @@ trap smoke_cleanup EXIT
 # A session with more to show (a compositor's log) defines smoke_on_fail.
 smoke_fail() {
     echo "${smoke_name:-smoke}: $*" >&2
-    if declare -F smoke_on_fail >/dev/null; then smoke_on_fail || true; fi
+    ! declare -F smoke_on_fail >/dev/null || smoke_on_fail || true
     exit 1
 }
 
@@ -56,12 +56,8 @@ smoke_main_window() {
 
 # N COMMAND...: COMMAND every 0.1 s until it succeeds, at most N times.
 smoke_until() {
-    local n="$1" _
-    shift
-    for _ in $(seq "$n"); do
-        "$@" && return 0
-        sleep 0.1
-    done
+    local i
+    for ((i = 0; i < $1; i++)); do "${@:2}" && return 0; sleep 0.1; done
     return 1
 }
 
@@ -69,11 +65,7 @@ smoke_until() {
 smoke_limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
 
 smoke_ended() { ! kill -0 "$smoke_pid" 2>/dev/null; }
-smoke_reap() {
-    smoke_status=0
-    wait "$smoke_pid" || smoke_status=$?
-    smoke_pid=""
-}
+smoke_reap() { smoke_status=0; wait "$smoke_pid" || smoke_status=$?; smoke_pid=""; }
 
 smoke_windows() { xdotool search --onlyvisible --pid "$smoke_pid" 2>/dev/null | wc -l; }
 smoke_windows_are() { [ "$(smoke_windows)" -eq "$1" ]; }

@@ -2,9 +2,9 @@
 # The built program's start-up where the display or the process's limits are
 # not what a desktop gives, one row a case, on a private X server.
 # Usage: scripts/smoke/start-up.sh BIN
+# shellcheck disable=SC2034,SC2053 # the rows read variables through eval; their patterns are globs
 set -euo pipefail
 [ -n "${smoke_x:-}" ] || exec env smoke_x=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-# shellcheck disable=SC2034 # read by the rows, through eval
 bin="$1"
 smoke_name="smoke-limits: start-up"
 # shellcheck source=scripts/smoke/session.sh
@@ -53,7 +53,6 @@ smoke_dirs+=("$runtime")
 # no shared memory, as over a forwarded link.
 coproc timeout 600 python3 "$(dirname "$0")/x-listener.py" "/tmp/.X11-unix/X${DISPLAY#:}" 100
 smoke_started+=("$COPROC_PID")
-# shellcheck disable=SC2034 # read by the rows, through eval
 read -r -t 10 closing stuck slow <&"${COPROC[0]}" || smoke_fail "the stand-in displays did not start"
 smoke_dirs+=("/tmp/.X11-unix/X$stuck" "/tmp/.X11-unix/X$slow")
 xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
@@ -62,16 +61,10 @@ sleep 1
 
 # STATUS OUTPUT GLOB: a line row's check.
 check_line() {
-    # shellcheck disable=SC2053 # the pattern is a glob
-    if [ "$1" -ne 1 ] || [[ "${2##*$'\n'}" != quorlin:* ]] || [[ "$2" != $3 ]]; then
-        smoke_fail "$name: status $1: $2"
-    fi
+    [[ "$1" == 1 && "${2##*$'\n'}" == quorlin:* && "$2" == $3 ]] || smoke_fail "$name: status $1: $2"
 }
 # COMMAND...: sets out to its standard error and status to its exit status.
-capture() {
-    status=0
-    out="$("$@" 2>&1 >/dev/null)" || status=$?
-}
+capture() { status=0; out="$("$@" 2>&1 >/dev/null)" || status=$?; }
 # alive|SECONDS: starts the row's command, its standard error to a file; fails
 # if it ends within 3 s, or waits SECONDS for its window (smoke_wid, up).
 launch_row() {
@@ -94,7 +87,6 @@ while read -r expect _ name _ pattern _ command; do
         ;;
     abort)
         capture eval "timeout 20 $command"
-        # shellcheck disable=SC2053 # the pattern is a glob
         if [ "$status" -ne 134 ] || [[ "$out" != $pattern ]]; then smoke_fail "$name: status $status: $out"; fi
         echo "$smoke_name $name: Qt's warning, then the abort asked for"
         ;;
