@@ -6,11 +6,8 @@
       their buttons; the descriptor count back to START (default: read now)
       within 20 s of the last round
   echo PAYLOAD [TIMEOUT_S]: PAYLOAD sent from 127.0.0.7 to 127.0.0.1:3456
-      until it comes back from there (default 8 s)
-  sway PID <TREE: one line per window of PID in TREE (swaymsg -t get_tree):
-      title, app id, floating or tiled, focused or not, content size"""
+      until it comes back from there (default 8 s)"""
 import contextlib
-import json
 import os
 import socket
 import sys
@@ -150,18 +147,4 @@ def echo(payload, timeout=8):
     return ok
 
 
-def sway(node=None, floating=False):
-    node = json.load(sys.stdin) if node is None else node
-    if node.get("pid") == pid:
-        rect = node.get("window_rect") or node.get("rect", {})
-        print("\t".join([node.get("name") or "", node.get("app_id") or "", "floating" if floating else "tiled",
-                         "focused" if node.get("focused") else "unfocused",
-                         f"{rect.get('width')}x{rect.get('height')}"]))
-    for child in node.get("nodes", []):
-        sway(child, floating)
-    for child in node.get("floating_nodes", []):
-        sway(child, True)
-    return True
-
-
-sys.exit(0 if {"names": names, "text": text, "flood": flood, "echo": echo, "sway": sway}[command](*args) else 1)
+sys.exit(0 if {"names": names, "text": text, "flood": flood, "echo": echo}[command](*args) else 1)

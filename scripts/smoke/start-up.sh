@@ -55,7 +55,10 @@ coproc timeout 600 python3 "$(dirname "$0")/x-listener.py" "/tmp/.X11-unix/X${DI
 smoke_started+=("$COPROC_PID")
 read -r -t 10 closing stuck slow <&"${COPROC[0]}" || smoke_fail "the stand-in displays did not start"
 smoke_dirs+=("/tmp/.X11-unix/X$stuck" "/tmp/.X11-unix/X$slow")
-xauth -q add ":$slow" . "$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
+# The relay's display and the path form of DISPLAY (which libxcb looks up as :0) take the server's cookie.
+cookie="$(xauth list "$DISPLAY" | awk '{print $3; exit}')"
+xauth -q add ":$slow" . "$cookie"
+xauth -q add :0 . "$cookie"
 smoke_weston "$runtime" start-up
 sleep 1
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Native Wayland for Qt >= 6.6, inside a D-Bus session: headless sway, which
-# has an input seat; wtype types, swaymsg reads the windows and asks them to
-# close. Reads only BIN and the files next to it (it may run as its own user).
+# has an input seat; wtype types, swaymsg matches the windows by sway's own
+# criteria and asks them to close. Reads only BIN and the files next to it (it may run as its own user).
 # Usage: dbus-run-session -- wayland-sway.sh BIN QT_VERSION (XDG_RUNTIME_DIR set, 0700)
 set -euo pipefail
 bin="$1"; qt_version="$2"; runtime="$XDG_RUNTIME_DIR"
@@ -9,7 +9,6 @@ probe="$(dirname "$0")/probe.py"
 smoke_name="smoke: wayland"
 # shellcheck source=scripts/smoke/session.sh
 . "$(dirname "$0")/session.sh"
-tree() { swaymsg -t get_tree | "$probe" sway "$smoke_pid"; }
 
 # wlroots keeps keymaps and buffers in /dev/shm. No XWayland (no DISPLAY
 # to fall back on), no helpers of its own.
@@ -31,17 +30,11 @@ export SWAYSOCK WAYLAND_DISPLAY="$socket"
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
 smoke_started+=($!)
 smoke_launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin"
-# Sets window to the program's window titled TITLE, if it has one.
-has_window() {
-    smoke_ended && smoke_fail "the program ended"
-    window="$(tree | grep "^$1	" | head -n1)" || true
-    [ -n "$window" ]
-}
-smoke_until 150 has_window Quorlin || smoke_fail "no window titled Quorlin appeared"
-echo "smoke: wayland: window: $window"
-IFS='	' read -r _ app_id placement focus _ <<<"$window"
+# CRITERIA: a window of the program matches them.
+has() { smoke_ended && smoke_fail "the program ended"; swaymsg "[pid=$smoke_pid $1] nop" >/dev/null 2>&1; }
+smoke_until 150 has 'title="^Quorlin$"' || smoke_fail "no window titled Quorlin appeared"
 # sway floats a window whose minimum and maximum sizes are equal.
-[ "$app_id $placement $focus" = "org.quorlin.quorlin floating focused" ] ||
+has 'title="^Quorlin$" app_id="^org\.quorlin\.quorlin$" floating con_id=__focused__' ||
     smoke_fail "the window is not of app id org.quorlin.quorlin, floating (fixed size) and focused"
 fds_at_start="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 | wc -l)"
 
@@ -58,12 +51,12 @@ timeout 120 "$probe" flood "$smoke_pid" 3 "$fds_at_start" ||
 
 # F1 opens the About box, Esc closes it alone. F1 is sent again if lost to
 # a new keymap (the box is modal, so a second one is harmless).
-f1() { wtype -s 300 -k F1; smoke_until 100 has_window "关于 Quorlin	.*	focused"; }
+f1() { wtype -s 300 -k F1; smoke_until 100 has 'title="^关于 Quorlin$" con_id=__focused__'; }
 f1 || f1 || f1 || smoke_fail "F1 did not open the About box"
 wtype -s 300 -k Escape
-about_gone() { ! tree | grep -q "^关于 Quorlin	"; }
+about_gone() { ! has 'title="^关于 Quorlin$"'; }
 smoke_until 100 about_gone || smoke_fail "Esc did not close the About box"
-has_window Quorlin || smoke_fail "Esc in the About box closed the window"
+has 'title="^Quorlin$"' || smoke_fail "Esc in the About box closed the window"
 if command -v grim >/dev/null; then grim "$runtime/smoke-wayland.png" || echo "smoke: wayland: no screenshot" >&2; fi
 
 # A close request, as the compositor's close button sends.
@@ -74,7 +67,8 @@ smoke_wait_end "the close request"
 # Start has only the reserve, and its error box opens and closes on Enter.
 # One wtype, its keymap taken in before the limit falls (a later keymap
 # would be a descriptor too many: docs/startup-and-limits.md).
-quorlins() { [ "$(tree | grep -c "^Quorlin	")" -eq "$1" ]; }
+# N: the program shows N windows titled Quorlin (its error box is one).
+quorlins() { [ "$(swaymsg -t get_tree | grep -c '"name": "Quorlin"')" -eq "$1" ]; }
 smoke_launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin"
 smoke_until 150 quorlins 1 || smoke_fail "lowered limit: no window"
 wtype -s 4000 -k Tab -k Return -s 5000 -k Return &
