@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds preset bench and runs every benchmark, or those named (append echo rate
-# trip stop startup peers), each figure beside its target; exits non-zero if a
-# target was missed. Run it on an otherwise quiet machine.
+# Builds preset bench and runs every benchmark, or those named (append echo rate trip stop startup
+# peers), each figure beside its target; non-zero if one was missed. Run it on a quiet machine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/bootstrap.sh" run

@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of one set that are missing; safe to run again.
 # run: what scripts/run.sh needs; test: that and all scripts/test.sh needs.
-# Usage: scripts/bootstrap.sh [--list] run|test (default test; --list prints the names)
+# Usage: scripts/bootstrap.sh run|test (default test)
 set -euo pipefail
-list=false
-[ "${1:-}" != --list ] || { list=true; shift; }
 set_name="${1:-test}"
-[[ "$set_name" =~ ^(run|test)$ ]] || { echo "usage: scripts/bootstrap.sh [--list] run|test" >&2; exit 2; }
+[[ "$set_name" =~ ^(run|test)$ ]] || { echo "usage: scripts/bootstrap.sh run|test" >&2; exit 2; }
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 updated=false
@@ -17,8 +15,7 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install o
 # with the CJK glyphs of the Chinese captions.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev fonts-wqy-microhei)
 if [ "$set_name" = test ]; then
-    # clang-format, llvm (llvm-symbolizer) and libclang-rt-dev follow the
-    # release's default clang.
+    # clang-format, llvm (llvm-symbolizer) and libclang-rt-dev follow the default clang.
     packages+=(
         clang clang-format llvm libclang-rt-dev googletest libgtest-dev locales
         xvfb xauth xdotool imagemagick x11-utils file
@@ -33,10 +30,6 @@ if [ "$set_name" = test ]; then
     qt="$(apt-cache policy qt6-base-dev | sed -n 's/^ *Installed: //p; s/^ *Candidate: //p' | grep -vxm 1 '(none)' || true)"
     if dpkg --compare-versions "$qt" ge 6.6; then packages+=(sway wtype grim); fi
 fi
-if $list; then
-    printf '%s\n' "${packages[@]}"
-    exit 0
-fi
 
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
@@ -47,8 +40,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 # sbuild's and autopkgtest's unshare modes map subordinate ids, which
 # useradd gives new users but not root; usermod adds only to files that exist.
-user="$(id -un)"
-if [ "$set_name" = test ] && ! grep -qs "^$user:" /etc/subuid; then
+if [ "$set_name" = test ] && ! grep -qs "^$(id -un):" /etc/subuid; then
     "${sudo[@]}" touch /etc/subuid /etc/subgid
-    "${sudo[@]}" usermod --add-subuids 100000-165535 --add-subgids 100000-165535 "$user"
+    "${sudo[@]}" usermod --add-subuids 100000-165535 --add-subgids 100000-165535 "$(id -un)"
 fi

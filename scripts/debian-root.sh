@@ -1,21 +1,20 @@
 # shellcheck shell=bash
 # Debian roots made by mmdebstrap, for .ci/run and package.sh. Sourced; needs root.
 
-# SUITE TARGET [MMDEBSTRAP-OPTION...]: a root of SUITE in TARGET (a folder, or
-# a tarball by its name) from this machine's own Debian archive. Its apt
-# retries, and takes Release files past their Valid-Until (a frozen copy's
-# testing has expired).
+# SUITE TARGET [MMDEBSTRAP-OPTION...]: a root of SUITE in TARGET (a folder or
+# a tarball) from this machine's archive, whose apt retries and takes Release
+# files past their Valid-Until (a frozen copy's testing has expired).
 debian_root_make() {
     local suite="$1" target="$2" archive
     shift 2
     # shellcheck disable=SC2016 # apt's own format
-    archive="$(apt-get indextargets --format '$(REPO_URI)' 'Origin: Debian' 2>/dev/null | grep -m 1 -E '/debian/$' || true)"
+    archive="$(apt-get indextargets --format '$(REPO_URI)' 'Origin: Debian' 2>/dev/null |
+        grep -m 1 -E '/debian/$' || true)"
     mmdebstrap --quiet "$@" --aptopt='Acquire::Retries "5"' --aptopt='Acquire::Check-Valid-Until "false"' \
         "$suite" "$target" "deb ${archive:-http://deb.debian.org/debian/} $suite main"
 }
 
-# DIR TREE: TREE's files as a clone holds them (a copy without git: all but
-# the build folders) in a new DIR/src/quorlin.
+# DIR TREE: TREE's tracked files (a copy's, but its builds) in DIR/src/quorlin.
 debian_root_copy_tree() {
     mkdir -p "$1/src/quorlin"
     if git -C "$2" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
@@ -25,9 +24,8 @@ debian_root_copy_tree() {
     fi | tar -C "$2" --null -T - -cf - | tar -xf - -C "$1/src/quorlin"
 }
 
-# DIR COMMAND: COMMAND in DIR's copy of the tree as a fresh login would, with
-# QUORLIN_THROWAWAY_ROOT=1. /proc, /sys and /dev (/dev/shm: sway's keymaps)
-# are bound in a mount namespace of its own, so they go however it ends.
+# DIR COMMAND: COMMAND in DIR's tree as a fresh login would, QUORLIN_THROWAWAY_ROOT=1; /proc,
+# /sys and /dev (/dev/shm: sway's keymaps) bound in a mount namespace, gone however it ends.
 debian_root_run() {
     cp /etc/resolv.conf "$1/etc/resolv.conf"
     # shellcheck disable=SC2016 # the inner shell expands them
@@ -37,8 +35,7 @@ debian_root_run() {
         sh "$1" "$2"
 }
 
-# SUITE DIR TREE: a minimal root of SUITE in DIR, with a copy of TREE and its
-# test set installed as a new user of SUITE would.
+# SUITE DIR TREE: a minimal root with a copy of TREE and its test set installed.
 debian_root_prepare() {
     debian_root_make "$1" "$2" --variant=minbase
     debian_root_copy_tree "$2" "$3"

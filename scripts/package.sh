@@ -41,8 +41,9 @@ else
     logged "$work/mmdebstrap.log" 20 debian_root_make "$codename" "$tarball" --variant=buildd
     say "made a minimal $codename root"
     # The changelog's distribution, not the root's, names the upload.
-    logged "$work/build.log" 40 sbuild --chroot-mode=unshare --chroot="$tarball" --source --dist="$(field Distribution)" \
-        --build-dir="$work" --nolog --no-run-lintian --no-run-piuparts --no-run-autopkgtest "$work/${name}_$version.dsc"
+    logged "$work/build.log" 40 sbuild --chroot-mode=unshare --chroot="$tarball" --source \
+        --dist="$(field Distribution)" --build-dir="$work" --nolog --no-run-lintian --no-run-piuparts \
+        --no-run-autopkgtest "$work/${name}_$version.dsc"
     backend=(unshare --tarball "$tarball")
 fi
 mapfile -t debs < <(sed -n 's/^ [0-9a-f]\{64\} [0-9]* \(.*\.deb\)$/\1/p' "$changes" 2>/dev/null)
@@ -53,9 +54,8 @@ say "built $(basename "$changes"): ${debs[*]}"
 lintian --allow-root --fail-on error,warning --display-info --pedantic "$changes" || fail "lintian complained"
 say "lintian: no error, no warning"
 
-# Two builds, the second under every variation that works here: user_group
-# needs other users to sudo to, and a chroot may make no user namespace for
-# domain_host. On a difference, diffoscope's report.
+# Two builds, the second under every variation that works here: user_group needs users to
+# sudo to, and a chroot may make no user namespace for domain_host. On a difference, diffoscope.
 variations=+all,-user_group
 ! $here || variations+=,-domain_host
 reprotest --verbosity 1 --min-cpus="$(nproc)" --variations="$variations" --store-dir="$work/reprotest" \
@@ -67,8 +67,7 @@ reprotest --verbosity 1 --min-cpus="$(nproc)" --variations="$variations" --store
 say "reprotest: the .debs of two builds are byte-identical (varied: $variations)"
 
 # The tests keep every datagram in a network namespace of their own.
-say "autopkgtest through its ${backend[0]} backend"
 logged "$root/artifacts/autopkgtest.log" 60 autopkgtest -U --output-dir "$work/autopkgtest" \
     --summary-file "$work/autopkgtest.summary" "$changes" -- "${backend[@]}"
 sed 's/^/autopkgtest: /' "$work/autopkgtest.summary"
-say "ok"
+say "autopkgtest through its ${backend[0]} backend: ok"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The installed program on the desktops it meets: AT-SPI names and twice the
-# scale on X, then Wayland (scripts/smoke/desktop-x11.sh, wayland-sway.sh).
-# Screenshots go to artifacts/. Binds UDP ports 3456 and 50001.
+# The installed program's AT-SPI names and twice the scale on X, then Wayland
+# (smoke/desktop-x11.sh, wayland-sway.sh). Binds UDP ports 3456 and 50001.
 # Usage: scripts/smoke-desktop.sh [BUILD_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -53,9 +52,8 @@ fi
     2> >(grep -v "^dbus-daemon" >&2)
 [ ! -f "$runtime/smoke-wayland.png" ] || cp "$runtime/smoke-wayland.png" "$artifacts/"
 # The compositor and buses end with the session.
-left() { [ -n "$user" ] && pgrep -u "$user" >/dev/null; }
-for _ in $(seq 50); do left || break; sleep 0.1; done
-if left; then
+[ -z "$user" ] || timeout 5 pidwait -u "$user" || true
+if [ -n "$user" ] && pgrep -u "$user" >/dev/null; then
     ps -o pid,args -u "$user" >&2
     fail "wayland: processes left after the session"
 fi

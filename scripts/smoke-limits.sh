@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
-# The built program's start-up (scripts/smoke/start-up.sh), then too few
-# descriptors and no memory for a Start: every error box drawn and answering
-# its key, the window working afterwards. Screenshots go to artifacts/.
+# The built program's start-up (smoke/start-up.sh), then too few descriptors
+# and no memory for a Start: each error box drawn and answering its key.
 # Usage: scripts/smoke-limits.sh [BUILD_DIR]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="${1:-$root/build}/app/quorlin"
 artifacts="$root/artifacts"
 mkdir -p "$artifacts"
-# On a private X server, whatever platform the caller names.
-[ -n "${smoke_x:-}" ] || exec env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY smoke_x=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+[ -n "${smoke_x:-}" ] ||
+    exec env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY smoke_x=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 # The limits below count from the standard descriptors (bash's own, 255, closes on exec).
 for fd in "/proc/$$/fd"/*; do
     fd="${fd##*/}"
@@ -22,8 +21,6 @@ done
 # Buttons by their dialog-unit centres at base units 7 x 14.
 server_start() { xdotool mousemove --window "$smoke_wid" 420 21 click 1; }
 client_start() { xdotool mousemove --window "$smoke_wid" 420 283 click 1; }
-# NAME LIMIT: the program under LIMIT descriptors, its standard error to
-# artifacts/smoke-limits-NAME.err.
 launch() {
     smoke_name="smoke-limits: $1"
     boxes=0
@@ -31,8 +28,7 @@ launch() {
     smoke_main_window
     xdotool windowfocus --sync "$smoke_wid"
 }
-# BOX KEY: after a Start, either it started (one window) or its error box is
-# up, drawn (more than a couple of colours in it) and closed by KEY.
+# BOX KEY: the Start ran (one window), or its error box is drawn and KEY closes it.
 answer_box() {
     local box colours
     sleep 0.7
@@ -66,8 +62,7 @@ server_start; answer_box limit-again Escape
 smoke_end_by_esc
 echo "smoke-limits: limit 20 at start: $boxes error boxes drawn and answered"
 
-# Lowered on the running program to just above its highest descriptor: a
-# Start has none left but the reserve.
+# Lowered to just above the highest descriptor held: a Start has only the reserve.
 launch lowered 1024
 highest="$(find "/proc/$smoke_pid/fd" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort -n | tail -n1)"
 prlimit --pid "$smoke_pid" --nofile=$((highest + 1)):
@@ -95,8 +90,7 @@ client_start; sleep 0.5
 smoke_end_by_esc
 echo "smoke-limits: limit lowered to 4 while running: the reason on standard error, no box, the window answers"
 
-# No memory for a thread (the address space held to what is mapped): the
-# Start fails with its box, or is abandoned; no abort.
+# No address space beyond what is mapped: the Start shows its box or is abandoned, never aborts.
 launch out-of-memory 1024
 size="$(awk '/^VmSize/ {print $2 * 1024}' "/proc/$smoke_pid/status")"
 prlimit --pid "$smoke_pid" --as="$size:"

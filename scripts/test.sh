@@ -12,10 +12,12 @@ log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 exec > >(tee "$log") 2>&1
 started=""
+# TITLE [COMMAND...]: ends the last stage with its time, starts TITLE and runs COMMAND.
 stage() {
     [ -z "$started" ] || echo "-- took $((SECONDS - started)) s"
     started=$SECONDS
-    [ $# -eq 0 ] || echo "== $*"
+    [ $# -eq 0 ] || echo "== $1"
+    "${@:2}"
 }
 
 # Every C++ file outside the build folders (a copy may have no git). The
@@ -31,22 +33,14 @@ mapfile -d '' -t shells < <(find scripts .ci debian/tests -type f \( -name '*.sh
 shellcheck "${shells[@]}"
 echo "shellcheck: ${#shells[@]} scripts clean"
 
-stage "build and test (preset debug)"
-cmake --workflow --preset debug
-stage "Debian package and desktop metadata"
-"$root/scripts/package.sh"
-stage "installed program on a private X server"
-"$root/scripts/smoke-x11.sh" "$root/build/debug"
-stage "built program out of descriptors, out of memory and without a display"
-"$root/scripts/smoke-limits.sh" "$root/build/debug"
-stage "installed program: accessible names, twice the scale, a Wayland session"
-"$root/scripts/smoke-desktop.sh" "$root/build/debug"
-stage "AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake --workflow --preset asan-ubsan
-stage "ThreadSanitizer"
-cmake --workflow --preset tsan
-stage "fuzzing (QUORLIN_FUZZ_SECONDS=${QUORLIN_FUZZ_SECONDS:-20} per harness)"
-cmake --workflow --preset fuzz
+stage "build and test (preset debug)" cmake --workflow --preset debug
+stage "Debian package and desktop metadata" scripts/package.sh
+stage "installed program on a private X server" scripts/smoke-x11.sh build/debug
+stage "built program out of descriptors, out of memory and without a display" scripts/smoke-limits.sh build/debug
+stage "installed program: accessible names, twice the scale, a Wayland session" scripts/smoke-desktop.sh build/debug
+stage "AddressSanitizer + UndefinedBehaviorSanitizer" cmake --workflow --preset asan-ubsan
+stage "ThreadSanitizer" cmake --workflow --preset tsan
+stage "fuzzing (QUORLIN_FUZZ_SECONDS=${QUORLIN_FUZZ_SECONDS:-20} per harness)" cmake --workflow --preset fuzz
 stage
 
 # Each stage stopped the run on failure: the total is over every CTest run.

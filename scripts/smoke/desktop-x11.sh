@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# In a D-Bus session, on a private X server: the program's names over AT-SPI
-# and its layout at twice the scale; with "weston", then XWayland under
-# headless weston, where Qt < 6.6 runs (natively it would crash: no seat).
+# The program's names over AT-SPI and its layout at twice the scale; with "weston",
+# then XWayland under headless weston, where Qt < 6.6 runs (natively: no seat, a crash).
 # Usage: dbus-run-session -- scripts/smoke/desktop-x11.sh BIN ARTIFACTS FOCUSABLE [weston]
 set -euo pipefail
 [ -n "${smoke_x:-}" ] || exec env smoke_x=1 xvfb-run -a -s "-screen 0 2560x2048x24" "$0" "$@"
@@ -11,16 +10,12 @@ smoke_name=smoke
 # shellcheck source=scripts/smoke/session.sh
 . "$(dirname "$0")/session.sh"
 size() { xwininfo -id "$smoke_wid" | sed -n 's/^ *\(Width\|Height\): *//p' | paste -sd x; }
-start() {
-    local smoke_name="smoke: $*"
-    smoke_launch "$@" "$bin"
-    smoke_main_window
-}
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
 smoke_started+=($!)
 
-start env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+smoke_launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$bin"
+smoke_main_window
 timeout 30 "$probe" names "$smoke_pid" "$focusable" || smoke_fail "accessible names"
 # Every descriptor comes back after floods, stops and starts.
 timeout 120 "$probe" flood "$smoke_pid" 3 ||
@@ -28,7 +23,8 @@ timeout 120 "$probe" flood "$smoke_pid" 3 ||
 plain="$(size)"
 smoke_end_by_esc
 
-start env QT_SCALE_FACTOR=2
+smoke_launch env QT_SCALE_FACTOR=2 "$bin"
+smoke_main_window
 sleep 0.5
 import -window "$smoke_wid" "$artifacts/smoke-scale2.png"
 scaled="$(size)"
@@ -54,8 +50,7 @@ unset XAUTHORITY
 smoke_launch "$bin"
 smoke_main_window
 smoke_ended && smoke_fail "the program ended"
-# From the server log: Tab to the server start, Enter, seven Tabs to the
-# echo box, Space.
+# From the server log: Tab to the server start, Enter, seven Tabs to the echo box, Space.
 xdotool key --delay 60 Tab Return Tab Tab Tab Tab Tab Tab Tab space
 timeout 10 "$probe" echo "hello from weston" || smoke_fail "no echo from the server side"
 xdotool key Escape

@@ -1,7 +1,6 @@
 # shellcheck shell=bash
-# Sourced by the smoke stages that run the installed program: installs the
-# build tree BUILD_DIR ($1, default build/) to a temporary prefix, removed
-# on exit, and sets bin, prefix, work and artifacts (created). root is set.
+# Sourced: installs the build tree $1 (default build/) to a prefix in a work
+# folder removed on exit; sets bin, prefix, work and artifacts (made).
 build="${1:-$root/build}"
 artifacts="$root/artifacts"
 mkdir -p "$artifacts"

@@ -2,11 +2,9 @@
 """Checks of the smoke sessions; each exits non-zero when its check fails.
   names PID COUNT: COUNT focusable controls, each with a name of its own (AT-SPI)
   text PID NAME TEXT...: the control NAME comes to hold every TEXT within 15 s
-  flood PID ROUNDS [START]: ROUNDS times both sides flooded and stopped by
-      their buttons; the descriptor count back to START (default: read now)
-      within 20 s of the last round
-  echo PAYLOAD [TIMEOUT_S]: PAYLOAD sent from 127.0.0.7 to 127.0.0.1:3456
-      until it comes back from there (default 8 s)"""
+  flood PID ROUNDS [START]: ROUNDS times both sides flooded and stopped by their buttons; the
+      descriptor count back to START (default: read now) within 20 s of the last round
+  echo PAYLOAD [TIMEOUT_S]: PAYLOAD from 127.0.0.7 to 127.0.0.1:3456 until it comes back (8 s)"""
 import contextlib
 import os
 import socket
@@ -41,8 +39,7 @@ def named(name):
 
 
 def report(problems):
-    for p in problems:
-        print(f"atspi: {p}", file=sys.stderr)
+    print(*(f"atspi: {p}\n" for p in problems), sep="", end="", file=sys.stderr)
     return not problems
 
 

@@ -1,8 +1,7 @@
 # shellcheck shell=bash
-# What the smoke sessions share: the program started, its windows waited for
-# and its end checked. Sessions set smoke_name (their messages' prefix), and
-# those on X run under xvfb-run -a (a free display, a cookie of its own) with
-# smoke_x set. Everything started here ends with the shell.
+# What the smoke sessions share: the program started, its windows waited for and its
+# end checked. Sessions set smoke_name (their messages' prefix); those on X run under
+# xvfb-run -a (a free display, a cookie of its own). All started here ends with the shell.
 
 smoke_pid=""     # the program, while it runs
 smoke_wid=""     # its main window, once mapped (X or XWayland)
@@ -31,28 +30,23 @@ smoke_fail() {
     exit 1
 }
 
-# RUNTIME SOCKET [OPTION...]: a headless weston serving RUNTIME/SOCKET, its
-# log in RUNTIME/weston.log; the software renderer where it asks (12 on).
+# RUNTIME SOCKET [OPTION...]: headless weston on RUNTIME/SOCKET, logging to RUNTIME/weston.log.
 smoke_weston() {
-    local renderer=()
+    local renderer=() # the software one, where weston asks (12 on)
     if weston --help 2>&1 | grep -q -- --renderer; then renderer=(--renderer=pixman); fi
     XDG_RUNTIME_DIR="$1" timeout 300 weston --backend=headless-backend.so "${renderer[@]}" \
         --socket="$2" --idle-time=0 "${@:3}" >"$1/weston.log" 2>&1 &
     smoke_started+=($!)
 }
 
-# COMMAND... (the program, or a wrapper such as env) in the background.
 smoke_launch() { "$@" & smoke_pid=$!; }
 
-# TITLE SECONDS: the id of the program's visible window TITLE, once mapped,
-# or nothing. (--all: else xdotool takes either the process or the title.)
+# TITLE SECONDS: the id of the program's visible window TITLE once mapped; fails if none is
+# within SECONDS. (--all: else xdotool takes either the process or the title.)
 smoke_window() {
-    timeout "$2" xdotool search --all --sync --onlyvisible --pid "$smoke_pid" --name "^$1\$" 2>/dev/null | head -n1 || true
+    timeout "$2" xdotool search --all --sync --onlyvisible --pid "$smoke_pid" --name "^$1\$" 2>/dev/null | head -n1 | grep .
 }
-smoke_main_window() {
-    smoke_wid="$(smoke_window Quorlin 15)"
-    [ -n "$smoke_wid" ] || smoke_fail "the window did not appear"
-}
+smoke_main_window() { smoke_wid="$(smoke_window Quorlin 15)" || smoke_fail "the window did not appear"; }
 
 # N COMMAND...: COMMAND every 0.1 s until it succeeds, at most N times.
 smoke_until() {
@@ -61,17 +55,14 @@ smoke_until() {
     return 1
 }
 
-# OPTION VALUE COMMAND...: execs COMMAND under that ulimit (soft).
 smoke_limited() { ulimit -S "$1" "$2" && exec "${@:3}"; }
 
 smoke_ended() { ! kill -0 "$smoke_pid" 2>/dev/null; }
 smoke_reap() { smoke_status=0; wait "$smoke_pid" || smoke_status=$?; smoke_pid=""; }
 
-smoke_windows() { xdotool search --onlyvisible --pid "$smoke_pid" 2>/dev/null | wc -l; }
-smoke_windows_are() { [ "$(smoke_windows)" -eq "$1" ]; }
+smoke_windows_are() { [ "$(xdotool search --onlyvisible --pid "$smoke_pid" 2>/dev/null | wc -l)" -eq "$1" ]; }
 smoke_windows_become() { smoke_until 50 smoke_windows_are "$1"; }
 
-# WHAT: the program ends within 5 s after WHAT, with status 0.
 smoke_wait_end() {
     smoke_until 50 smoke_ended || smoke_fail "still running 5 s after $1"
     smoke_reap

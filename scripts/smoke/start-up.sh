@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The built program's start-up where the display or the process's limits are
-# not what a desktop gives, one row a case, on a private X server.
+# The program's start-up where the display or the limits are not what a
+# desktop gives, one row a case.
 # Usage: scripts/smoke/start-up.sh BIN
 # shellcheck disable=SC2034,SC2053 # the rows read variables through eval; their patterns are globs
 set -euo pipefail
@@ -62,11 +62,7 @@ xauth -q add :0 . "$cookie"
 smoke_weston "$runtime" start-up
 sleep 1
 
-# STATUS OUTPUT GLOB: a line row's check.
-check_line() {
-    [[ "$1" == 1 && "${2##*$'\n'}" == quorlin:* && "$2" == $3 ]] || smoke_fail "$name: status $1: $2"
-}
-# COMMAND...: sets out to its standard error and status to its exit status.
+check_line() { [[ "$1" == 1 && "${2##*$'\n'}" == quorlin:* && "$2" == $3 ]] || smoke_fail "$name: status $1: $2"; }
 capture() { status=0; out="$("$@" 2>&1 >/dev/null)" || status=$?; }
 # alive|SECONDS: starts the row's command, its standard error to a file; fails
 # if it ends within 3 s, or waits SECONDS for its window (smoke_wid, up).
@@ -77,7 +73,7 @@ launch_row() {
         sleep 3
         ! smoke_ended || smoke_fail "$name: ended: $(cat "$runtime/err")"
     else
-        smoke_wid="$(smoke_window Quorlin "$1")"
+        smoke_wid="$(smoke_window Quorlin "$1")" || smoke_wid=""
         up=$((SECONDS - started))
     fi
 }
@@ -114,8 +110,8 @@ while read -r expect _ name _ pattern _ command; do
         ;;
     waits)
         launch_row alive
-        cpu="$(awk '{print int(($14 + $15) / 100 * 10) / 10}' "/proc/$smoke_pid/stat")"
-        awk -v c="$cpu" 'BEGIN {exit !(c < 0.5)}' || smoke_fail "$name: $cpu s of CPU while waiting"
+        cpu="$(awk '{c = ($14 + $15) / 100; print int(c * 10) / 10; exit !(c < 0.5)}' "/proc/$smoke_pid/stat")" ||
+            smoke_fail "$name: $cpu s of CPU while waiting"
         kill -s "$pattern" "$smoke_pid"
         smoke_until 50 smoke_ended || smoke_fail "$name: SIG$pattern did not end it"
         smoke_reap

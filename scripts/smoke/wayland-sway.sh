@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Native Wayland for Qt >= 6.6, inside a D-Bus session: headless sway, which
-# has an input seat; wtype types, swaymsg matches the windows by sway's own
-# criteria and asks them to close. Reads only BIN and the files next to it (it may run as its own user).
+# Native Wayland for Qt >= 6.6 under headless sway, which has an input seat:
+# wtype types, swaymsg matches windows by sway's criteria and closes them.
+# Reads only BIN and the files beside it (it may run as a user of its own).
 # Usage: dbus-run-session -- wayland-sway.sh BIN QT_VERSION (XDG_RUNTIME_DIR set, 0700)
 set -euo pipefail
 bin="$1"; qt_version="$2"; runtime="$XDG_RUNTIME_DIR"

@@ -1,13 +1,8 @@
 #!/usr/bin/env python3
-"""Stand-ins for X servers that do not answer, or answer slowly, until killed.
-
-  x-listener.py SERVER MS   prints three free display numbers and serves them:
-      closing  accepts on 127.0.0.1 and closes at once
-      stuck    a local socket whose one-deep backlog is kept full
-      slow     a local socket forwarding to the X server at SERVER (by its
-               abstract socket, of this network namespace), each chunk held
-               back MS ms each way; it passes no descriptors (no shared memory)
-"""
+"""x-listener.py SERVER MS: prints three free display numbers and serves them until killed:
+closing (on 127.0.0.1, accepts and closes at once), stuck (a local socket whose one-deep backlog
+is kept full) and slow (a local socket relaying to the X server at SERVER by its abstract socket,
+each chunk MS ms late each way; no descriptors pass, so no shared memory)."""
 import os
 import queue
 import socket
