@@ -51,9 +51,8 @@ fi
     timeout --verbose -k 5 240 "${as_user[@]}" dbus-run-session -- "$stage/wayland-sway.sh" "$bin" "$qt_version" \
     2> >(grep -v "^dbus-daemon" >&2)
 [ ! -f "$runtime/smoke-wayland.png" ] || cp "$runtime/smoke-wayland.png" "$artifacts/"
-# The compositor and buses end with the session.
-[ -z "$user" ] || timeout 5 pidwait -u "$user" || true
-if [ -n "$user" ] && pgrep -u "$user" >/dev/null; then
+# The compositor and buses end with the session, and are reaped (pidwait would stop at their exit).
+if [ -n "$user" ] && ! timeout 5 sh -c "while pgrep -u $user >/dev/null; do sleep 0.1; done"; then
     ps -o pid,args -u "$user" >&2
     fail "wayland: processes left after the session"
 fi
