@@ -36,7 +36,8 @@ for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "bootstrap: installing ${missing[*]}"
     update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+        >/dev/null
 fi
 # sbuild's and autopkgtest's unshare modes map subordinate ids, which
 # useradd gives new users but not root; usermod adds only to files that exist.
